@@ -1,0 +1,5 @@
+#include "shell/random_offset.h"
+
+#include <cstdlib>
+
+double randomOffset() { return randomOffsetFrom(std::rand()); }
