@@ -1,0 +1,46 @@
+// The OpenGL view of the full-screen run and the start-up that switches the display mode,
+// creates the view and checks the machine.
+#pragma once
+
+#include "platform/form_window.h"
+#include "shell/display_mode.h"
+#include "shell/saver.h"
+
+#include <string>
+#include <vector>
+
+class GlSurface; // the platform's context on a window (platform/gl_surface.h)
+
+class GLV {
+public:
+    enum Flags { doubleBuffer = 1, stencil = 2 };
+
+    // Creates the context on the control's window and makes it current; throws Exception
+    // ("SetPixelFormat failed", "wglCreateContext failed", "wglMakeCurrent failed").
+    GLV(FormWindow& control, int flags);
+    ~GLV();
+    GLV(const GLV&) = delete;
+    GLV& operator=(const GLV&) = delete;
+
+    void Resize();
+    int Swap();
+
+    std::string renderer;
+    std::string version;
+    std::string vendor;
+    std::vector<std::string> extensionNames;
+    FormWindow* control = nullptr;
+    GlSurface* surface = nullptr; // stands for the device and rendering contexts
+    int32_t fieldOfView = 50;
+    int32_t farDistance = 100;
+};
+
+// Switches the display mode, creates the view (stored in *view at once), runs the checks and
+// writes the start-up log, painted onto the form only when a check fails. Returns 1 when
+// every check passed. Throws only "Selected resolution not found!" and
+// "Change resolution failed!".
+int InitGraphics(GLV** view, FormWindow& form, const SaverRequirements& requirements,
+                 DisplayMode& mode, int32_t* performance);
+
+// Destroys the view when there is one and returns the display to its stored mode.
+void ShutdownGraphics(GLV* view);
