@@ -8,5 +8,7 @@ GLV::~GLV() = default;
 void GLV::Resize() {}
 int GLV::Swap() { return 1; }
 
-int InitGraphics(GLV**, FormWindow&, const SaverRequirements&, DisplayMode&, int32_t*) { return 0; }
+int InitGraphics(GLV**, FormWindow&, const SaverRequirements&, DisplayMode&, int32_t*, bool) {
+    return 0;
+}
 void ShutdownGraphics(GLV* view) { delete view; }

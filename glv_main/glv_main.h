@@ -38,9 +38,10 @@ public:
 // Switches the display mode, creates the view (stored in *view at once), runs the checks and
 // writes the start-up log, painted onto the form only when a check fails. Returns 1 when
 // every check passed. Throws only "Selected resolution not found!" and
-// "Change resolution failed!".
+// "Change resolution failed!". With ignoreRequirements a value below its minimum is still
+// measured and logged (in the warning colour and on standard error) but does not stop the start.
 int InitGraphics(GLV** view, FormWindow& form, const SaverRequirements& requirements,
-                 DisplayMode& mode, int32_t* performance);
+                 DisplayMode& mode, int32_t* performance, bool ignoreRequirements = false);
 
 // Destroys the view when there is one and returns the display to its stored mode.
 void ShutdownGraphics(GLV* view);
