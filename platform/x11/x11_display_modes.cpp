@@ -1,0 +1,374 @@
+// Display modes (enumDisplaySettings, changeDisplaySettings, restoreDisplaySettings) on XRandR:
+// the modes of the primary output (or the first connected one) of the default screen, switched
+// on that output's CRTC, with the screen resized to hold it.
+#include "platform/display_modes.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// Own connection, opened on first use and kept: a mode set through RandR outlives its client,
+// so the connection that restores must still be there at teardown.
+Display* modeDisplay() {
+    static Display* display = nullptr;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        display = XOpenDisplay(nullptr);
+        if (display) {
+            int eventBase = 0;
+            int errorBase = 0;
+            int major = 0;
+            int minor = 0;
+            if (!XRRQueryExtension(display, &eventBase, &errorBase) ||
+                !XRRQueryVersion(display, &major, &minor) || major < 1 ||
+                (major == 1 && minor < 2)) {
+                XCloseDisplay(display);
+                display = nullptr;
+            }
+        }
+    }
+    return display;
+}
+
+// X errors during a switch are results, not reasons to end the process.
+int switchErrors = 0;
+int countError(Display*, XErrorEvent*) {
+    ++switchErrors;
+    return 0;
+}
+
+struct Resources {
+    explicit Resources(Display* display) {
+        Window root = DefaultRootWindow(display);
+        screen = XRRGetScreenResourcesCurrent(display, root);
+        // Without any output in the cached answer the server has not probed yet.
+        if (screen && screen->noutput == 0) {
+            XRRFreeScreenResources(screen);
+            screen = nullptr;
+        }
+        if (!screen)
+            screen = XRRGetScreenResources(display, root);
+    }
+    ~Resources() {
+        if (screen)
+            XRRFreeScreenResources(screen);
+    }
+    Resources(const Resources&) = delete;
+    Resources& operator=(const Resources&) = delete;
+
+    const XRRModeInfo* mode(RRMode id) const {
+        for (int i = 0; i < screen->nmode; ++i)
+            if (screen->modes[i].id == id)
+                return &screen->modes[i];
+        return nullptr;
+    }
+
+    XRRScreenResources* screen = nullptr;
+};
+
+struct OutputInfo {
+    OutputInfo(Display* display, XRRScreenResources* screen, RROutput output)
+        : info(XRRGetOutputInfo(display, screen, output)) {}
+    ~OutputInfo() {
+        if (info)
+            XRRFreeOutputInfo(info);
+    }
+    OutputInfo(const OutputInfo&) = delete;
+    OutputInfo& operator=(const OutputInfo&) = delete;
+    XRROutputInfo* info;
+};
+
+struct CrtcInfo {
+    CrtcInfo(Display* display, XRRScreenResources* screen, RRCrtc crtc)
+        : info(XRRGetCrtcInfo(display, screen, crtc)) {}
+    ~CrtcInfo() {
+        if (info)
+            XRRFreeCrtcInfo(info);
+    }
+    CrtcInfo(const CrtcInfo&) = delete;
+    CrtcInfo& operator=(const CrtcInfo&) = delete;
+    XRRCrtcInfo* info;
+};
+
+// The primary output when it is connected, else the first connected one; None without any.
+RROutput chosenOutput(Display* display, const Resources& resources) {
+    RROutput primary = XRRGetOutputPrimary(display, DefaultRootWindow(display));
+    if (primary != None) {
+        OutputInfo output(display, resources.screen, primary);
+        if (output.info && output.info->connection == RR_Connected && output.info->nmode > 0)
+            return primary;
+    }
+    for (int i = 0; i < resources.screen->noutput; ++i) {
+        OutputInfo output(display, resources.screen, resources.screen->outputs[i]);
+        if (output.info && output.info->connection == RR_Connected && output.info->nmode > 0)
+            return resources.screen->outputs[i];
+    }
+    return None;
+}
+
+int bitsPerPixelOfRootDepth(Display* display) {
+    int depth = DefaultDepth(display, DefaultScreen(display));
+    int count = 0;
+    XPixmapFormatValues* formats = XListPixmapFormats(display, &count);
+    int bits = depth;
+    for (int i = 0; formats && i < count; ++i)
+        if (formats[i].depth == depth)
+            bits = formats[i].bits_per_pixel;
+    if (formats)
+        XFree(formats);
+    return bits;
+}
+
+int refreshRate(const XRRModeInfo& mode) {
+    double total = static_cast<double>(mode.hTotal) * mode.vTotal;
+    if (total <= 0 || mode.dotClock == 0)
+        return 0;
+    return static_cast<int>(std::lround(static_cast<double>(mode.dotClock) / total));
+}
+
+// The modes of the chosen output, listed once and kept: index 0 lists them afresh.
+std::vector<SystemDisplayMode> listedModes;
+
+void listModes(Display* display) {
+    listedModes.clear();
+    Resources resources(display);
+    if (!resources.screen)
+        return;
+    RROutput outputId = chosenOutput(display, resources);
+    if (outputId == None)
+        return;
+    OutputInfo output(display, resources.screen, outputId);
+    if (!output.info)
+        return;
+    int bits = bitsPerPixelOfRootDepth(display);
+    for (int i = 0; i < output.info->nmode; ++i) {
+        const XRRModeInfo* info = resources.mode(output.info->modes[i]);
+        if (!info)
+            continue;
+        SystemDisplayMode mode;
+        mode.mode.width = static_cast<int32_t>(info->width);
+        mode.mode.height = static_cast<int32_t>(info->height);
+        mode.mode.bitsPerPixel = bits;
+        mode.mode.refreshRate = refreshRate(*info);
+        mode.id = info->id;
+        listedModes.push_back(mode);
+    }
+}
+
+// The screen's size now. DisplayWidth keeps the size from connection time, because this
+// connection does not follow the root window's configure events.
+void rootSize(Display* display, int& width, int& height) {
+    Window root = None;
+    int x = 0, y = 0;
+    unsigned w = 0, h = 0, border = 0, depth = 0;
+    XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &w, &h, &border, &depth);
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+}
+
+// What the CRTC and the screen looked like before the first change.
+struct SavedConfiguration {
+    bool valid = false;
+    RRCrtc crtc = None;
+    RRMode mode = None;
+    int x = 0;
+    int y = 0;
+    Rotation rotation = RR_Rotate_0;
+    std::vector<RROutput> outputs;
+    int screenWidth = 0;
+    int screenHeight = 0;
+    int screenWidthMm = 0;
+    int screenHeightMm = 0;
+};
+SavedConfiguration saved;
+
+// Puts crtc into the given configuration, resizing the screen so that every active CRTC fits:
+// the CRTC is switched off first, because the screen may not shrink past a lit one.
+// 0 on success.
+int configureCrtc(Display* display, RRCrtc crtc, RRMode modeId, int x, int y, Rotation rotation,
+                  std::vector<RROutput> outputs, int forcedWidth, int forcedHeight,
+                  int forcedWidthMm, int forcedHeightMm) {
+    Resources resources(display);
+    if (!resources.screen)
+        return -1;
+    const XRRModeInfo* mode = resources.mode(modeId);
+    if (!mode)
+        return -1;
+    bool sideways = (rotation & (RR_Rotate_90 | RR_Rotate_270)) != 0;
+    int width = static_cast<int>(sideways ? mode->height : mode->width);
+    int height = static_cast<int>(sideways ? mode->width : mode->height);
+
+    int screenWidth = x + width;
+    int screenHeight = y + height;
+    for (int i = 0; i < resources.screen->ncrtc; ++i) {
+        if (resources.screen->crtcs[i] == crtc)
+            continue;
+        CrtcInfo other(display, resources.screen, resources.screen->crtcs[i]);
+        if (other.info && other.info->mode != None) {
+            screenWidth =
+                std::max(screenWidth, other.info->x + static_cast<int>(other.info->width));
+            screenHeight =
+                std::max(screenHeight, other.info->y + static_cast<int>(other.info->height));
+        }
+    }
+    if (forcedWidth > 0) {
+        screenWidth = std::max(screenWidth, forcedWidth);
+        screenHeight = std::max(screenHeight, forcedHeight);
+    }
+
+    int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;
+    Window root = DefaultRootWindow(display);
+    if (XRRGetScreenSizeRange(display, root, &minWidth, &minHeight, &maxWidth, &maxHeight) &&
+        (screenWidth > maxWidth || screenHeight > maxHeight))
+        return -1;
+    screenWidth = std::max(screenWidth, minWidth);
+    screenHeight = std::max(screenHeight, minHeight);
+
+    int screen = DefaultScreen(display);
+    int currentWidth = 0;
+    int currentHeight = 0;
+    rootSize(display, currentWidth, currentHeight);
+    int widthMm = forcedWidthMm;
+    int heightMm = forcedHeightMm;
+    if (forcedWidth <= 0 || screenWidth != forcedWidth || screenHeight != forcedHeight) {
+        // Keep the pixel density the screen reported at connection time.
+        widthMm = static_cast<int>(static_cast<long>(DisplayWidthMM(display, screen)) *
+                                   screenWidth / std::max(DisplayWidth(display, screen), 1));
+        heightMm = static_cast<int>(static_cast<long>(DisplayHeightMM(display, screen)) *
+                                    screenHeight / std::max(DisplayHeight(display, screen), 1));
+    }
+
+    switchErrors = 0;
+    XErrorHandler previous = XSetErrorHandler(countError);
+    XGrabServer(display);
+    Status status = RRSetConfigSuccess;
+    bool resize = screenWidth != currentWidth || screenHeight != currentHeight;
+    if (resize) {
+        status = XRRSetCrtcConfig(display, resources.screen, crtc, CurrentTime, 0, 0, None,
+                                  RR_Rotate_0, nullptr, 0);
+        if (status == RRSetConfigSuccess)
+            XRRSetScreenSize(display, root, screenWidth, screenHeight, std::max(widthMm, 1),
+                             std::max(heightMm, 1));
+    }
+    if (status == RRSetConfigSuccess)
+        status = XRRSetCrtcConfig(display, resources.screen, crtc, CurrentTime, x, y, modeId,
+                                  rotation, outputs.data(), static_cast<int>(outputs.size()));
+    XUngrabServer(display);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    return status == RRSetConfigSuccess && switchErrors == 0 ? 0 : -1;
+}
+
+} // namespace
+
+bool enumDisplaySettings(int index, SystemDisplayMode& mode) {
+    if (index < 0)
+        return false;
+    Display* display = modeDisplay();
+    if (!display)
+        return false;
+    if (index == 0 || listedModes.empty())
+        listModes(display);
+    if (static_cast<size_t>(index) >= listedModes.size())
+        return false;
+    mode = listedModes[static_cast<size_t>(index)];
+    return true;
+}
+
+int changeDisplaySettings(const SystemDisplayMode& mode) {
+    Display* display = modeDisplay();
+    if (!display)
+        return -1;
+    Resources resources(display);
+    if (!resources.screen || !resources.mode(static_cast<RRMode>(mode.id)))
+        return -1;
+    RROutput outputId = chosenOutput(display, resources);
+    if (outputId == None)
+        return -1;
+    OutputInfo output(display, resources.screen, outputId);
+    if (!output.info)
+        return -1;
+    bool offered = false;
+    for (int i = 0; i < output.info->nmode; ++i)
+        offered = offered || output.info->modes[i] == static_cast<RRMode>(mode.id);
+    if (!offered)
+        return -1;
+
+    RRCrtc crtc = output.info->crtc;
+    if (crtc == None) {
+        // The output is dark: light it on the first CRTC it can use that nothing else uses.
+        for (int i = 0; i < output.info->ncrtc && crtc == None; ++i) {
+            CrtcInfo candidate(display, resources.screen, output.info->crtcs[i]);
+            if (candidate.info && candidate.info->noutput == 0)
+                crtc = output.info->crtcs[i];
+        }
+        if (crtc == None)
+            return -1;
+    }
+    CrtcInfo current(display, resources.screen, crtc);
+    if (!current.info)
+        return -1;
+
+    if (!saved.valid) {
+        int screen = DefaultScreen(display);
+        saved.crtc = crtc;
+        saved.mode = current.info->mode;
+        saved.x = current.info->x;
+        saved.y = current.info->y;
+        saved.rotation = current.info->rotation;
+        saved.outputs.assign(current.info->outputs, current.info->outputs + current.info->noutput);
+        rootSize(display, saved.screenWidth, saved.screenHeight);
+        saved.screenWidthMm =
+            static_cast<int>(static_cast<long>(DisplayWidthMM(display, screen)) *
+                             saved.screenWidth / std::max(DisplayWidth(display, screen), 1));
+        saved.screenHeightMm =
+            static_cast<int>(static_cast<long>(DisplayHeightMM(display, screen)) *
+                             saved.screenHeight / std::max(DisplayHeight(display, screen), 1));
+        saved.valid = true;
+    }
+
+    std::vector<RROutput> outputs(current.info->outputs,
+                                  current.info->outputs + current.info->noutput);
+    if (outputs.empty())
+        outputs.push_back(outputId);
+    Rotation rotation = current.info->rotation ? current.info->rotation : RR_Rotate_0;
+    // The switched screen is exactly the mode where this CRTC is the only one, so that a
+    // maximised window covers the mode and nothing beyond.
+    return configureCrtc(display, crtc, static_cast<RRMode>(mode.id), current.info->x,
+                         current.info->y, rotation, outputs, 0, 0, 0, 0);
+}
+
+void restoreDisplaySettings() {
+    if (!saved.valid)
+        return;
+    Display* display = modeDisplay();
+    if (!display)
+        return;
+    if (saved.mode == None) {
+        // The CRTC was dark before: switch it off again and give back the old screen size.
+        Resources resources(display);
+        if (resources.screen) {
+            switchErrors = 0;
+            XErrorHandler previous = XSetErrorHandler(countError);
+            XRRSetCrtcConfig(display, resources.screen, saved.crtc, CurrentTime, 0, 0, None,
+                             RR_Rotate_0, nullptr, 0);
+            XRRSetScreenSize(display, DefaultRootWindow(display), saved.screenWidth,
+                             saved.screenHeight, std::max(saved.screenWidthMm, 1),
+                             std::max(saved.screenHeightMm, 1));
+            XSync(display, False);
+            XSetErrorHandler(previous);
+        }
+    } else {
+        configureCrtc(display, saved.crtc, saved.mode, saved.x, saved.y, saved.rotation,
+                      saved.outputs, saved.screenWidth, saved.screenHeight, saved.screenWidthMm,
+                      saved.screenHeightMm);
+    }
+    saved = SavedConfiguration();
+}
