@@ -1,11 +1,41 @@
-// Placeholder until the effect lands: the contract answers with an empty set-up and frame.
-#include "shell/saver.h"
+// Tarnwick: the captured desktop as a mosaic of 40 x 30 lit tiles that lift, twist and spin
+// wherever an invisible wanderer passes, and settle back slowly. The simulation lives in
+// mosaic.cpp; this unit answers the shell's contract and sends the tiles to OpenGL.
+#include "tarnwick_saver/tarnwick_saver.h"
 
-std::string saverName() { return "Tarnwick"; }
-bool saverNeedsDesktop() { return true; }
-bool saverHasSoundOption() { return false; }
-bool saverHasCustomization() { return false; }
-bool saverNeedsDataFile() { return false; }
+#include "glv_main/glv_main.h"
+#include "platform/gl.h"
+#include "shell/exception.h"
+#include "shell/saver.h"
+#include "texture/texture.h"
+
+#include <memory>
+
+namespace {
+// The effect's state, one per process; nothing resets it while the process runs.
+Mosaic theMosaic;
+
+// The eye sits where the 4 x 3 mosaic just fills a 4:3 screen under a 50 degree field of view.
+constexpr double eyeDistance = 3.22;
+// A point light behind the eye, so flat tiles are fully lit.
+constexpr GLfloat lightPosition[] = {0, 0, 5, 1};
+} // namespace
+
+std::string saverName() {
+    return "Tarnwick";
+}
+bool saverNeedsDesktop() {
+    return true;
+}
+bool saverHasSoundOption() {
+    return false;
+}
+bool saverHasCustomization() {
+    return false;
+}
+bool saverNeedsDataFile() {
+    return false;
+}
 void saverRequirements(SaverRequirements& r) {
     r.minCpuMhz = 300;
     r.minRamMb = 50;
@@ -13,7 +43,63 @@ void saverRequirements(SaverRequirements& r) {
     r.minTextureUnits = 1;
     r.minPerformance = 1000;
 }
-void saverDefaultCustomization(std::vector<std::string>& lines) { lines.clear(); }
+void saverDefaultCustomization(std::vector<std::string>& lines) {
+    lines.clear();
+}
+// The effect has no settings; lines starting with "//" are comments, and nothing else is read.
 void saverParseCustomization(const std::vector<std::string>&) {}
-void saverSetup(Saver&) {}
-int saverFrame(Saver&) { return 1; }
+
+void saverSetup(Saver& saver) {
+    if (!saver.desktop) {
+        throw Exception("No desktop picture to show");
+    }
+    auto desktop = std::make_unique<Texture>(*saver.desktop, false, 0);
+    saver.textures.push_back(desktop.get());
+    desktop.release(); // the Saver owns it now
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+}
+
+int saverFrame(Saver& saver) {
+    if (saver.textures.empty() || !saver.view) {
+        throw Exception("The mosaic has no desktop texture or view");
+    }
+    drawMosaicFrame(theMosaic, *saver.textures.front());
+    return saver.view->Swap();
+}
+
+void drawMosaicFrame(Mosaic& mosaic, Texture& desktop) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    gluLookAt(0, 0, eyeDistance, 0, 0, 0, 0, 1, 0);
+    glDisable(GL_BLEND);
+    // After the view transform, so the light stays put in the world.
+    glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
+    desktop.Bind();
+    // White through colour material, so GL_MODULATE shows the texture as lit.
+    glColor4f(1, 1, 1, 1);
+    mosaicBeforeDraw(mosaic);
+    drawTiles(mosaic);
+    mosaicAfterDraw(mosaic);
+}
+
+void drawTiles(const Mosaic& mosaic) {
+    for (int i = 0; i < tileColumns; ++i) {
+        for (int j = 0; j < tileRows; ++j) {
+            const TilePlacement tile = placeTile(mosaic, i, j);
+            glPushMatrix();
+            glTranslatef(tile.centre.x, tile.centre.y, tile.centre.z);
+            glRotatef(tile.angle, tile.axis.x, tile.axis.y, tile.axis.z);
+            glBegin(GL_QUADS);
+            for (const TileCorner& corner : tile.corners) {
+                glTexCoord2f(corner.s, corner.t);
+                glNormal3f(corner.normal.x, corner.normal.y, corner.normal.z);
+                glVertex3f(corner.vertex.x, corner.vertex.y, corner.vertex.z);
+            }
+            glEnd();
+            glPopMatrix();
+        }
+    }
+}
