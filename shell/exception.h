@@ -11,3 +11,17 @@ public:
 
     std::string message;
 };
+
+// The message of the exception being handled; call it only inside a catch block. Errors that
+// are not this program's own still get a text to show.
+inline std::string currentExceptionMessage() {
+    try {
+        throw;
+    } catch (const Exception& e) {
+        return e.message;
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "Unexpected error";
+    }
+}

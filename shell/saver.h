@@ -37,9 +37,17 @@ struct Saver {
 // file named saverName() + ".dat" when it exists. Throws "Can't find <file>" when the saver
 // needs that file and it is missing.
 Saver* buildSaver(Bitmap* desktop, GLV* view, int32_t performance);
+// The same with the data file's name and need given: what buildSaver does with
+// saverName() + ".dat" and saverNeedsDataFile().
+Saver* buildSaver(Bitmap* desktop, GLV* view, int32_t performance, const std::string& dataFile,
+                  bool needsDataFile);
 // Releases the quadric, the textures in order, the data file and the record; the GL context
 // must still exist.
 void destroySaver(Saver* saver);
+
+// Raises what the saver asks to the shell's own floor: 2 texture units, a texture size of
+// 512 and "GL_ARB_multitexture", added unless listed already in any case.
+void adjustRequirements(SaverRequirements& requirements);
 
 // The saver module's answers.
 std::string saverName();

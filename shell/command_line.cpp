@@ -1,0 +1,110 @@
+#include "shell/command_line.h"
+
+#include "shell/exception.h"
+
+#include <cstdint>
+
+std::string lowerCase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+RunMode runModeOf(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        return RunMode::none;
+    }
+    const std::string first = lowerCase(args[0]);
+    if (first.find("/s") != std::string::npos) {
+        return RunMode::fullScreen;
+    }
+    if (first.find("/p") != std::string::npos) {
+        return RunMode::preview;
+    }
+    if (first.find("/c") != std::string::npos) {
+        return RunMode::settings;
+    }
+    return RunMode::none;
+}
+
+std::string instanceLockName(const std::vector<std::string>& args) {
+    // Only "/p" is looked at here, so a first argument such as "/s/p" takes the preview lock
+    // and then runs full-screen; that keeps the choice of lock independent of the mode order.
+    const bool preview = !args.empty() && lowerCase(args[0]).find("/p") != std::string::npos;
+    return preview ? "KELVARA_PREVIEW_MUTEX" : "KELVARA_OTHER_MUTEX";
+}
+
+bool ignoresRequirements(const std::vector<std::string>& args) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--ignore-requirements") {
+            return true;
+        }
+    }
+    return false;
+}
+
+uintptr_t parseWindowId(const std::string& text) {
+    const Exception invalid("'" + text + "' is not a valid integer value");
+    if (text.empty()) {
+        throw invalid;
+    }
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            throw invalid;
+        }
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+        if (value > UINT32_MAX) {
+            throw invalid;
+        }
+    }
+    return static_cast<uintptr_t>(value);
+}
+
+std::vector<std::string> splitCommandLine(std::string_view line) {
+    auto isSeparator = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    std::vector<std::string> args;
+    size_t p = 0;
+    const size_t end = line.size();
+    while (p < end) {
+        while (p < end && isSeparator(line[p])) {
+            ++p;
+        }
+        std::string arg;
+        while (p < end && !isSeparator(line[p])) {
+            if (line[p] == '"') {
+                ++p;
+                while (p < end && line[p] != '"') {
+                    arg += line[p++];
+                }
+                if (p < end) {
+                    ++p; // the closing quote
+                }
+            } else {
+                arg += line[p++];
+            }
+        }
+        if (!arg.empty()) {
+            args.push_back(std::move(arg));
+        }
+    }
+    return args;
+}
+
+std::string usageText() {
+    return "Usage: kelvara MODE\n"
+           "  /s [--ignore-requirements]  run the screen saver full-screen; with\n"
+           "                              --ignore-requirements a missed minimum of the\n"
+           "                              start-up checks is logged but does not stop it\n"
+           "  /p WINDOW                   paint the preview into the X window WINDOW\n"
+           "                              (its id in decimal)\n"
+           "  /c                          show the settings dialog\n"
+           "  --help                      show this text\n"
+           "Any other first argument ends the program at once.\n"
+           "Settings are stored in $XDG_CONFIG_HOME/kelvara/registry.reg\n"
+           "($XDG_CONFIG_HOME defaults to ~/.config).\n";
+}

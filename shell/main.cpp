@@ -1,0 +1,64 @@
+// The process entry: the instance lock, the application and the one form.
+#include "platform/application.h"
+#include "platform/error_display.h"
+#include "platform/process.h"
+#include "shell/command_line.h"
+#include "shell/exception.h"
+#include "shell/form_view.h"
+#include "shell/system_services.h"
+#include "shell/tform1.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+// The C runtime splits the command line by other rules than the system's own switches expect.
+extern "C" __declspec(dllimport) char* __stdcall GetCommandLineA();
+#endif
+
+namespace {
+
+std::vector<std::string> arguments(int argc, char** argv) {
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    std::vector<std::string> args = splitCommandLine(GetCommandLineA());
+    if (!args.empty()) {
+        args.erase(args.begin()); // the program itself
+    }
+    return args;
+#else
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+#endif
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args = arguments(argc, argv);
+    if (!args.empty() && lowerCase(args[0]) == "--help") {
+        std::fputs(usageText().c_str(), stdout);
+        return 0;
+    }
+    // Another run of the same kind is going on: end without a word.
+    if (!createInstanceLock(instanceLockName(args))) {
+        return 0;
+    }
+
+    // The application and the form outlive an error, so that its display has them still.
+    std::unique_ptr<Application> application;
+    std::unique_ptr<FormView> view;
+    try {
+        application = createApplication(argc, argv);
+        application->setTitle("Kelvara");
+        view = createFormView();
+        SystemServices services(*application);
+        TForm1 form(*view, services, args);
+        application->run();
+    } catch (...) {
+        showError(currentExceptionMessage());
+    }
+    return 0;
+}

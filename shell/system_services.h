@@ -1,0 +1,48 @@
+// The program's ShellServices: the platform back end, the graphics start-up, the intro and the
+// saver module, called as they are.
+#pragma once
+
+#include "shell/shell_services.h"
+
+#include <memory>
+
+class SystemServices : public ShellServices {
+public:
+    explicit SystemServices(Application& application);
+
+    std::string executablePath() override;
+    void setCurrentDirectory(const std::string& path) override;
+    void setHighPriority() override;
+    bool enumDisplayMode(int index, DisplayMode& mode) override;
+    Registry& registry() override;
+    Application& application() override;
+    Bitmap captureScreen() override;
+    void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int width,
+                         int height) override;
+    void openUrl(const std::string& url) override;
+    void showError(const std::string& message) override;
+
+    int initGraphics(GLV** view, FormWindow& form, const SaverRequirements& requirements,
+                     DisplayMode& mode, int32_t* performance, bool ignoreRequirements) override;
+    void shutdownGraphics(GLV* view) override;
+    std::string rendererName(GLV* view) override;
+
+    void introSetup(GLV* view) override;
+    int introFrame() override;
+
+    std::string saverName() override;
+    bool saverNeedsDesktop() override;
+    bool saverHasSoundOption() override;
+    bool saverHasCustomization() override;
+    void saverRequirements(SaverRequirements& requirements) override;
+    void saverDefaultCustomization(std::vector<std::string>& lines) override;
+    void saverParseCustomization(const std::vector<std::string>& lines) override;
+    Saver* buildSaver(Bitmap* desktop, GLV* view, int32_t performance) override;
+    void destroySaver(Saver* saver) override;
+    void saverSetup(Saver& saver) override;
+    int saverFrame(Saver& saver) override;
+
+private:
+    Application& app;
+    std::unique_ptr<Registry> systemRegistry; // opened on first use
+};

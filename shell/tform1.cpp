@@ -1,0 +1,338 @@
+#include "shell/tform1.h"
+
+#include "shell/comma_text.h"
+#include "shell/command_line.h"
+#include "shell/desktop_capture.h"
+#include "shell/exception.h"
+#include "shell/maker_link.h"
+
+#include <utility>
+
+namespace {
+
+// A system that keeps enumerating modes none of which is offered must not hang the start.
+constexpr int maxEnumeratedModes = 1 << 16;
+
+// The preview's picture never changes: 25 repaints a second keep it on screen without
+// burning a core.
+constexpr int previewPaceMs = 40;
+
+constexpr int settingsHeightWithoutCustomization = 180;
+
+} // namespace
+
+TForm1::TForm1(FormView& view, ShellServices& services, std::vector<std::string> args)
+    : view(view), services(services), args(std::move(args)) {
+    view.setEvents(this);
+    try {
+        setDataFolder();
+        fillDisplayModeList();
+        loadSettings();
+        applyCustomization();
+        switch (runModeOf(this->args)) {
+        case RunMode::fullScreen:
+            startFullScreen();
+            break;
+        case RunMode::preview:
+            startPreview();
+            break;
+        case RunMode::settings:
+            startSettings();
+            break;
+        case RunMode::none:
+            services.application().terminate();
+            break;
+        }
+    } catch (...) {
+        // A half-made run still gives the display mode back before the error is shown.
+        FormDestroy();
+        view.setEvents(nullptr);
+        throw;
+    }
+}
+
+TForm1::~TForm1() {
+    FormDestroy();
+    view.setEvents(nullptr);
+}
+
+std::string TForm1::settingsKey() {
+    return settingsKeyPrefix + services.saverName();
+}
+
+void TForm1::setDataFolder() {
+    const std::string path = services.executablePath();
+    const size_t slash = path.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    services.setCurrentDirectory(folder + services.saverName());
+}
+
+void TForm1::fillDisplayModeList() {
+    for (int i = 0; i < maxEnumeratedModes && displayModeCount < maxDisplayModes; ++i) {
+        DisplayMode mode;
+        if (!services.enumDisplayMode(i, mode)) {
+            break;
+        }
+        if (!isOfferedDisplayMode(mode)) {
+            continue;
+        }
+        view.resAdd(displayModeText(mode));
+        displayModes[displayModeCount++] = mode;
+    }
+}
+
+void TForm1::loadSettings() {
+    const std::string key = settingsKey();
+    Registry& registry = services.registry();
+    if (!registry.keyExists(key)) {
+        view.resSelect(0);
+        std::vector<std::string> lines = view.customLines();
+        services.saverDefaultCustomization(lines);
+        view.setCustomLines(lines);
+        return;
+    }
+    const std::unique_ptr<RegistryKey> values = registry.openKey(key);
+    const int32_t index = values->readInteger("resolution");
+    view.resSelect(index >= 0 && index < view.resCount() ? index : -1);
+    view.setSoundChecked(values->readInteger("sound") != 0);
+    view.setCustomLines(parseCommaText(values->readString("customize")));
+}
+
+void TForm1::applyCustomization() {
+    std::vector<std::string> lines = view.customLines();
+    if (lines.empty()) {
+        services.saverDefaultCustomization(lines);
+        view.setCustomLines(lines);
+    }
+    services.saverParseCustomization(lines);
+}
+
+void TForm1::startFullScreen() {
+    if (services.saverNeedsDesktop()) {
+        desktopBitmap = std::make_unique<Bitmap>(scaleDesktop(services.captureScreen()));
+    }
+    services.setHighPriority();
+    view.makeFullScreen();
+    view.show();
+    running = 1;
+
+    SaverRequirements requirements;
+    services.saverRequirements(requirements);
+    adjustRequirements(requirements);
+
+    DisplayMode mode = desktopMode;
+    const int index = view.resSelectedIndex();
+    if (index > 0 && index - 1 < displayModeCount) {
+        mode = displayModes[index - 1];
+    }
+
+    int32_t performance = 0;
+    graphicsStarted = 1;
+    starting = 1;
+    int started = 0;
+    try {
+        started = services.initGraphics(&glView, view, requirements, mode, &performance,
+                                        ignoresRequirements(args));
+    } catch (...) {
+        starting = 0;
+        throw;
+    }
+    starting = 0;
+
+    if (closeRequested) {
+        // The message loop has not started yet, so closing the form now would only hide it:
+        // end the program instead.
+        FormDestroy();
+        services.application().terminate();
+        return;
+    }
+    if (started) {
+        services.application().setIdleHandler([this](bool& done) { onIdle(done); });
+        view.setCaption("Kelvara, " + services.rendererName(glView));
+        theSaver = services.buildSaver(desktopBitmap.get(), glView, performance);
+    } else {
+        view.focus();
+        view.bringToForeground();
+        view.enableStopTimer();
+    }
+}
+
+void TForm1::startPreview() {
+    previewHost = parseWindowId(args.size() > 1 ? args[1] : std::string());
+    view.makePreviewChild(previewHost);
+    previewMode = 1;
+    services.application().setIdleHandler([this](bool& done) { onIdle(done); }, previewPaceMs);
+}
+
+void TForm1::startSettings() {
+    configMode = 1;
+    view.setCaption(services.saverName() + " Screensaver Settings");
+    if (!services.saverHasCustomization()) {
+        view.setCustomBoxVisible(false);
+        view.setHeight(settingsHeightWithoutCustomization);
+    }
+    view.setPanel1Visible(true);
+    view.setSoundVisible(services.saverHasSoundOption());
+    services.application().setIdleHandler([this](bool& done) { onIdle(done); });
+}
+
+void TForm1::onIdle(bool& done) {
+    done = false;
+    if (inIdle || destroyed) {
+        return;
+    }
+    struct Guard {
+        int32_t& flag;
+        explicit Guard(int32_t& flag) : flag(flag) { flag = 1; }
+        ~Guard() { flag = 0; }
+    } guard(inIdle);
+
+    if (previewMode) {
+        previewIdle();
+    } else if (configMode) {
+        view.hideOwnerWindow();
+        services.application().clearIdleHandler();
+    } else {
+        fullScreenIdle();
+    }
+}
+
+void TForm1::previewIdle() {
+    if (previewHidePending) {
+        previewHidePending = 0;
+        view.hide();
+    }
+    services.paintIntoWindow(previewHost, view.logo(), 5, 20, 140, 70);
+}
+
+void TForm1::fullScreenIdle() {
+    if (closing || theSaver == nullptr) {
+        return;
+    }
+    // Each pending flag is cleared before its call, so a call that fails is never made again.
+    if (introSetupPending) {
+        view.focus();
+        view.bringToForeground();
+        introSetupPending = 0;
+        try {
+            services.introSetup(glView);
+        } catch (...) {
+            // A broken intro is skipped; the saver follows on the next pass.
+            introRunning = 0;
+            services.showError(currentExceptionMessage());
+            return;
+        }
+    }
+    if (introRunning) {
+        try {
+            introRunning = services.introFrame() != 0;
+        } catch (...) {
+            introRunning = 0;
+            services.showError(currentExceptionMessage());
+        }
+        return; // the pass that ends the intro draws no saver frame
+    }
+    try {
+        if (saverSetupPending) {
+            saverSetupPending = 0;
+            services.saverSetup(*theSaver);
+        }
+        services.saverFrame(*theSaver);
+    } catch (...) {
+        endRunAfterError(currentExceptionMessage());
+    }
+}
+
+void TForm1::endRunAfterError(const std::string& message) {
+    // Tear down before the message: the display is back in its own mode while the box shows.
+    services.application().clearIdleHandler();
+    FormDestroy();
+    services.showError(message);
+    closeForm();
+}
+
+void TForm1::closeForm() {
+    if (closing) {
+        return;
+    }
+    closing = 1;
+    view.close();
+}
+
+void TForm1::inputEndsRun() {
+    if (!running) {
+        return;
+    }
+    if (starting) {
+        closeRequested = 1;
+        return;
+    }
+    closeForm();
+}
+
+void TForm1::FormKeyDown() {
+    inputEndsRun();
+}
+
+void TForm1::FormMouseDown() {
+    inputEndsRun();
+}
+
+void TForm1::FormMouseMove() {
+    if (!running) {
+        return;
+    }
+    ++mouseMoveCount;
+    if (mouseMoveCount > 10) {
+        inputEndsRun();
+    }
+}
+
+void TForm1::stopTimer() {
+    closeForm();
+}
+
+void TForm1::Button1Click() {
+    try {
+        const std::unique_ptr<RegistryKey> values = services.registry().createKey(settingsKey());
+        values->writeInteger("resolution", view.resSelectedIndex());
+        values->writeInteger("sound", view.soundChecked() ? 1 : 0);
+        values->writeString("customize", commaText(view.customLines()));
+    } catch (...) {
+        // Nothing is lost: the dialog stays open for another try.
+        services.showError(currentExceptionMessage());
+        return;
+    }
+    closeForm();
+}
+
+void TForm1::Button2Click() {
+    std::vector<std::string> lines = view.customLines();
+    services.saverDefaultCustomization(lines);
+    view.setCustomLines(lines);
+}
+
+void TForm1::Label2Click() {
+    services.openUrl(makerUrl);
+    closeForm();
+}
+
+void TForm1::FormDestroy() {
+    if (destroyed) {
+        return;
+    }
+    destroyed = 1;
+    services.application().clearIdleHandler();
+    // The saver's textures and quadric go while the GL context still exists.
+    if (theSaver != nullptr) {
+        services.destroySaver(theSaver);
+        theSaver = nullptr;
+    }
+    // Also without a view: the start-up may have switched the mode before making it.
+    if (glView != nullptr || graphicsStarted) {
+        services.shutdownGraphics(glView);
+        glView = nullptr;
+    }
+    desktopBitmap.reset();
+    view.hide();
+}
