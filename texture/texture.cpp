@@ -103,8 +103,9 @@ Texture::Texture(const Bitmap& bitmap, bool mipmapped, int32_t alphaSource) : mi
 }
 
 Texture::~Texture() {
-    if (uploaded)
+    if (uploaded) {
         Release();
+    }
 }
 
 void Texture::Upload() {
@@ -131,8 +132,9 @@ void Texture::Upload() {
 // Only a texture that holds a GL object deletes one: a stale name may meanwhile belong to
 // another texture.
 void Texture::Release() {
-    if (!uploaded)
+    if (!uploaded) {
         return;
+    }
     const GLuint deleted = name;
     glDeleteTextures(1, &deleted);
     name = 0;
@@ -158,8 +160,9 @@ void Texture::Refresh() {
 }
 
 void Texture::Bind() {
-    if (!uploaded)
+    if (!uploaded) {
         Upload();
+    }
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, name);
 }
