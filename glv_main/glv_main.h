@@ -18,6 +18,8 @@ public:
     // Creates the context on the control's window and makes it current; throws Exception
     // ("SetPixelFormat failed", "wglCreateContext failed", "wglMakeCurrent failed").
     GLV(FormWindow& control, int flags);
+    // A view without window or context, for code that only reads its fields.
+    GLV();
     ~GLV();
     GLV(const GLV&) = delete;
     GLV& operator=(const GLV&) = delete;

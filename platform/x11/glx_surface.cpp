@@ -1,0 +1,216 @@
+// The OpenGL surface (GlSurface, choosePixelFormat) on GLX: the best frame-buffer configuration
+// for the descriptor, drawn through a child window of that configuration's visual that covers
+// the form's client area, a direct context made current on it, glXSwapBuffers.
+#include "platform/gl_surface.h"
+
+#include "shell/exception.h"
+
+#include <GL/glx.h>
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+#include <tuple>
+
+int choosePixelFormat(const std::vector<PixelFormatCandidate>& candidates,
+                      const PixelFormatDescriptor& descriptor) {
+    auto rank = [&](const PixelFormatCandidate& c) {
+        // Deeper than asked ranks below every depth within the request.
+        int depth =
+            c.depthBits <= descriptor.depthBits ? c.depthBits : descriptor.depthBits - c.depthBits;
+        return std::make_tuple(
+            c.doubleBuffer == descriptor.doubleBuffer, c.stencilBits >= descriptor.stencilBits,
+            depth, -std::abs(c.colorBits - descriptor.colorBits),
+            -std::abs(c.stencilBits - descriptor.stencilBits), !c.slow, -c.samples, -c.accumBits);
+    };
+    int best = -1;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        if (!candidates[i].usableOnWindow)
+            continue;
+        if (best < 0 || rank(candidates[i]) > rank(candidates[static_cast<size_t>(best)]))
+            best = static_cast<int>(i);
+    }
+    return best;
+}
+
+namespace {
+
+// Errors of the GLX and X calls below are results; the toolkit's handler would end the process
+// or only print them.
+int trappedErrors = 0;
+int trapError(Display*, XErrorEvent*) {
+    ++trappedErrors;
+    return 0;
+}
+
+class ErrorTrap {
+public:
+    explicit ErrorTrap(Display* display) : display(display) {
+        XSync(display, False);
+        trappedErrors = 0;
+        previous = XSetErrorHandler(trapError);
+    }
+    ~ErrorTrap() {
+        XSync(display, False);
+        XSetErrorHandler(previous);
+    }
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+    bool failed() {
+        XSync(display, False);
+        return trappedErrors != 0;
+    }
+
+private:
+    Display* display;
+    XErrorHandler previous;
+};
+
+int attribute(Display* display, GLXFBConfig config, int name) {
+    int value = 0;
+    if (glXGetFBConfigAttrib(display, config, name, &value) != Success)
+        return 0;
+    return value;
+}
+
+PixelFormatCandidate describe(Display* display, GLXFBConfig config) {
+    PixelFormatCandidate c;
+    c.usableOnWindow = (attribute(display, config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) &&
+                       (attribute(display, config, GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) &&
+                       attribute(display, config, GLX_X_RENDERABLE) &&
+                       attribute(display, config, GLX_VISUAL_ID) != 0 &&
+                       attribute(display, config, GLX_X_VISUAL_TYPE) == GLX_TRUE_COLOR;
+    c.doubleBuffer = attribute(display, config, GLX_DOUBLEBUFFER) != 0;
+    c.colorBits =
+        attribute(display, config, GLX_RED_SIZE) + attribute(display, config, GLX_GREEN_SIZE) +
+        attribute(display, config, GLX_BLUE_SIZE) + attribute(display, config, GLX_ALPHA_SIZE);
+    c.depthBits = attribute(display, config, GLX_DEPTH_SIZE);
+    c.stencilBits = attribute(display, config, GLX_STENCIL_SIZE);
+    c.samples = attribute(display, config, GLX_SAMPLES);
+    c.accumBits = attribute(display, config, GLX_ACCUM_RED_SIZE) +
+                  attribute(display, config, GLX_ACCUM_GREEN_SIZE) +
+                  attribute(display, config, GLX_ACCUM_BLUE_SIZE) +
+                  attribute(display, config, GLX_ACCUM_ALPHA_SIZE);
+    c.slow = attribute(display, config, GLX_CONFIG_CAVEAT) == GLX_SLOW_CONFIG;
+    return c;
+}
+
+} // namespace
+
+struct GlSurface::Native {
+    Display* display = nullptr;
+    Window child = None;
+    Colormap colormap = None;
+    GLXContext context = nullptr;
+
+    // Releases in the reverse order of creation; safe on a half-built surface.
+    void release() {
+        if (context) {
+            if (glXGetCurrentContext() == context)
+                glXMakeCurrent(display, None, nullptr);
+            glXDestroyContext(display, context);
+            context = nullptr;
+        }
+        if (child != None) {
+            XDestroyWindow(display, child);
+            child = None;
+        }
+        if (colormap != None) {
+            XFreeColormap(display, colormap);
+            colormap = None;
+        }
+        XFlush(display);
+    }
+};
+
+GlSurface::GlSurface(const NativeWindow& window, int width, int height,
+                     const PixelFormatDescriptor& descriptor) {
+    Display* display = static_cast<Display*>(window.display);
+    if (!display || window.handle == 0)
+        throw Exception("SetPixelFormat failed");
+    native = new Native;
+    native->display = display;
+    try {
+        // The pixel format: a configuration with a visual, then a child window of that visual.
+        int count = 0;
+        GLXFBConfig* configs = glXGetFBConfigs(display, DefaultScreen(display), &count);
+        std::vector<PixelFormatCandidate> candidates;
+        for (int i = 0; configs && i < count; ++i)
+            candidates.push_back(describe(display, configs[i]));
+        int chosen = choosePixelFormat(candidates, descriptor);
+        GLXFBConfig config = chosen >= 0 ? configs[chosen] : nullptr;
+        if (configs)
+            XFree(configs);
+        if (!config)
+            throw Exception("SetPixelFormat failed");
+        format = candidates[static_cast<size_t>(chosen)];
+
+        XVisualInfo* visual = glXGetVisualFromFBConfig(display, config);
+        if (!visual)
+            throw Exception("SetPixelFormat failed");
+        {
+            ErrorTrap trap(display);
+            Window parent = static_cast<Window>(window.handle);
+            native->colormap =
+                XCreateColormap(display, DefaultRootWindow(display), visual->visual, AllocNone);
+            XSetWindowAttributes attributes{};
+            attributes.colormap = native->colormap;
+            attributes.border_pixel = 0;
+            attributes.background_pixmap = None; // no flash of a background between frames
+            attributes.event_mask = 0;           // input goes on to the form
+            native->child =
+                XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(width > 0 ? width : 1),
+                              static_cast<unsigned>(height > 0 ? height : 1), 0, visual->depth,
+                              InputOutput, visual->visual,
+                              CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &attributes);
+            XMapWindow(display, native->child);
+            bool failed = trap.failed();
+            XFree(visual);
+            if (failed)
+                throw Exception("SetPixelFormat failed");
+        }
+
+        {
+            ErrorTrap trap(display);
+            native->context = glXCreateNewContext(display, config, GLX_RGBA_TYPE, nullptr, True);
+            if (trap.failed() || !native->context)
+                throw Exception("wglCreateContext failed");
+        }
+        {
+            ErrorTrap trap(display);
+            Bool current = glXMakeCurrent(display, native->child, native->context);
+            if (trap.failed() || !current)
+                throw Exception("wglMakeCurrent failed");
+        }
+    } catch (...) {
+        native->release();
+        delete native;
+        native = nullptr;
+        throw;
+    }
+}
+
+GlSurface::~GlSurface() {
+    if (native) {
+        native->release();
+        delete native;
+    }
+}
+
+void GlSurface::resize(int width, int height) {
+    if (width > 0 && height > 0) {
+        XResizeWindow(native->display, native->child, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height));
+        XFlush(native->display);
+    }
+}
+
+void GlSurface::swapBuffers() {
+    glXSwapBuffers(native->display, native->child);
+}
+
+void GlSurface::hide() {
+    XUnmapWindow(native->display, native->child);
+    // The form's repaint of the uncovered area must come before anything it paints afterwards.
+    XSync(native->display, False);
+}
