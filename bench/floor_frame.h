@@ -1,0 +1,36 @@
+// The floor that frame benchmarks are measured against: the least a full-screen frame of this
+// program can cost on the renderer at hand. At 1024 x 768 it clears colour and depth, draws a
+// 1024 x 1024 texture once as a single full-screen lit quad (light 0, colour material, texture
+// modulate) and swaps. An effect's frame is reported as a ratio to it, measured in the same run.
+#pragma once
+
+#include "platform/bitmap.h"
+#include "tests/support/gl_context.h"
+#include "texture/texture.h"
+
+#include <benchmark/benchmark.h>
+
+// The one 1024 x 768 GL context of a benchmark program, made on first use, so that the floor
+// and the frames compared with it draw on the same window.
+TestGlContext& benchGlContext();
+
+// A colourful 1024 x 1024, 24-bit picture, the same on every run: the floor's texture unless a
+// benchmark passes its own.
+Bitmap floorPicture();
+
+class FloorFrame {
+public:
+    // Makes the texture and uploads it on benchGlContext(), so draw() does no set-up work.
+    explicit FloorFrame(const Bitmap& picture = floorPicture());
+
+    // One frame, swap included. Leaves the GL state and matrices as it found them and
+    // allocates nothing.
+    void draw();
+
+    Texture texture;
+};
+
+// A ready benchmark of the floor, for a program to register next to its own frames. The
+// renderer draws on threads of its own, so GL benchmarks measure real time:
+// BENCHMARK(floorFrameBenchmark)->Name("Floor/frame")->UseRealTime()->Unit(benchmark::kMillisecond);
+void floorFrameBenchmark(benchmark::State& state);
