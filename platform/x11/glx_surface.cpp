@@ -166,8 +166,11 @@ GlSurface::GlSurface(const NativeWindow& window, int width, int height,
             XMapWindow(display, native->child);
             bool failed = trap.failed();
             XFree(visual);
-            if (failed)
+            if (failed) {
+                // The window was never made, so there is nothing to destroy.
+                native->child = None;
                 throw Exception("SetPixelFormat failed");
+            }
         }
 
         {
