@@ -1,0 +1,84 @@
+#include "shell/command_line.h"
+
+#include "shell/exception.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+std::string windowIdError(const std::string& text) {
+    try {
+        parseWindowId(text);
+    } catch (const Exception& e) {
+        return e.message;
+    }
+    return "accepted";
+}
+
+TEST(CommandLineTest, RunModeTestsSwitchesAsLowerCasedSubstringsOfTheFirstArgumentInOrder) {
+    EXPECT_EQ(runModeOf({"/s"}), RunMode::fullScreen);
+    EXPECT_EQ(runModeOf({"/S"}), RunMode::fullScreen);
+    EXPECT_EQ(runModeOf({"/p", "12"}), RunMode::preview);
+    EXPECT_EQ(runModeOf({"/c"}), RunMode::settings);
+    EXPECT_EQ(runModeOf({"/c:1234"}), RunMode::settings);
+    EXPECT_EQ(runModeOf({"/C:1234"}), RunMode::settings);
+    EXPECT_EQ(runModeOf({"xx/cxx"}), RunMode::settings);
+    EXPECT_EQ(runModeOf({"/c/p/s"}), RunMode::fullScreen);
+    EXPECT_EQ(runModeOf({"/c/p"}), RunMode::preview);
+    EXPECT_EQ(runModeOf({"/x", "/s"}), RunMode::none);
+    EXPECT_EQ(runModeOf({}), RunMode::none);
+    EXPECT_EQ(runModeOf({"s"}), RunMode::none);
+}
+
+TEST(CommandLineTest, OnlyAPreviewTakesThePreviewLock) {
+    EXPECT_EQ(instanceLockName({"/p", "5"}), "KELVARA_PREVIEW_MUTEX");
+    EXPECT_EQ(instanceLockName({"/P"}), "KELVARA_PREVIEW_MUTEX");
+    EXPECT_EQ(instanceLockName({"/s"}), "KELVARA_OTHER_MUTEX");
+    EXPECT_EQ(instanceLockName({"/c:99"}), "KELVARA_OTHER_MUTEX");
+    EXPECT_EQ(instanceLockName({}), "KELVARA_OTHER_MUTEX");
+    EXPECT_EQ(instanceLockName({"/s", "/p"}), "KELVARA_OTHER_MUTEX");
+}
+
+TEST(CommandLineTest, IgnoringRequirementsMustFollowTheFirstArgument) {
+    EXPECT_TRUE(ignoresRequirements({"/s", "--ignore-requirements"}));
+    EXPECT_TRUE(ignoresRequirements({"/s", "x", "--ignore-requirements"}));
+    EXPECT_FALSE(ignoresRequirements({"--ignore-requirements"}));
+    EXPECT_FALSE(ignoresRequirements({"/s", "--ignore"}));
+    EXPECT_FALSE(ignoresRequirements({}));
+}
+
+TEST(CommandLineTest, WindowIdsArePlainDecimalThatFitsIn32Bits) {
+    EXPECT_EQ(parseWindowId("0"), 0u);
+    EXPECT_EQ(parseWindowId("4194307"), 4194307u);
+    EXPECT_EQ(parseWindowId("004194307"), 4194307u);
+    EXPECT_EQ(parseWindowId("4294967295"), 4294967295u);
+    for (const std::string bad : {"", "abc", "12x", "-5", "+5", " 5", "5 ", "0x10", "$10",
+                                  "4294967296", "99999999999999999999999"}) {
+        EXPECT_EQ(windowIdError(bad), "'" + bad + "' is not a valid integer value") << bad;
+    }
+}
+
+TEST(CommandLineTest, SplittingSeparatesOnBlanksAndControlsAndDropsGroupingQuotes) {
+    EXPECT_EQ(splitCommandLine(""), Args{});
+    EXPECT_EQ(splitCommandLine("   \t\r\n"), Args{});
+    EXPECT_EQ(splitCommandLine("kelvara.scr /p 1234"), (Args{"kelvara.scr", "/p", "1234"}));
+    EXPECT_EQ(splitCommandLine("\"C:\\Program Files\\k.scr\"\t/c:99"),
+              (Args{"C:\\Program Files\\k.scr", "/c:99"}));
+    EXPECT_EQ(splitCommandLine("a\"b c\"d e"), (Args{"ab cd", "e"}));
+    EXPECT_EQ(splitCommandLine("x \"\" y"), (Args{"x", "y"}));
+    EXPECT_EQ(splitCommandLine("x \"unterminated y"), (Args{"x", "unterminated y"}));
+    EXPECT_EQ(splitCommandLine(std::string("a\0b", 3)), (Args{"a", "b"}));
+    EXPECT_EQ(splitCommandLine("\xe9t\xe9"), Args{"\xe9t\xe9"});
+}
+
+TEST(CommandLineTest, UsageNamesTheModesAndTheSettingsFile) {
+    const std::string usage = usageText();
+    for (const char* part : {"/s", "/p", "/c", "--ignore-requirements", "--help",
+                             "$XDG_CONFIG_HOME/kelvara/registry.reg", "~/.config"}) {
+        EXPECT_NE(usage.find(part), std::string::npos) << part;
+    }
+}
+
+} // namespace
