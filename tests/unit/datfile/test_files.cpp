@@ -1,0 +1,202 @@
+#include "test_files.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <unistd.h>
+
+#include <jpeglib.h>
+
+Bytes int32Bytes(int32_t value) {
+    const auto bits = static_cast<uint32_t>(value);
+    return {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
+            static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)};
+}
+
+Bytes floatBytes(float value) {
+    int32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return int32Bytes(bits);
+}
+
+Bytes nameField(const std::string& name) {
+    Bytes field(name.begin(), name.end());
+    field.resize(64, 0);
+    return field;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Bytes dataFile(const std::vector<std::string>& names, const Bytes& payloads) {
+    Bytes file = int32Bytes(static_cast<int32_t>(names.size()));
+    for (const std::string& name : names) {
+        file = file + nameField(name);
+    }
+    return file + payloads;
+}
+
+Bytes picturePayload(const Bytes& jpeg) {
+    return int32Bytes(static_cast<int32_t>(jpeg.size())) + jpeg;
+}
+
+Bytes makeJpeg(const JpegShape& shape) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr error{};
+    cinfo.err = jpeg_std_error(&error);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(shape.width);
+    cinfo.image_height = static_cast<JDIMENSION>(shape.height);
+    cinfo.input_components = shape.grey ? 1 : 3;
+    cinfo.in_color_space = shape.grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 95, TRUE);
+
+    std::vector<jpeg_scan_info> scans;
+    if (shape.manyScans) {
+        // The DC of every component, then each AC coefficient of each component on its own,
+        // first its high bits and then a refinement scan.
+        jpeg_scan_info dc{};
+        dc.comps_in_scan = cinfo.num_components;
+        for (int c = 0; c < cinfo.num_components; ++c) {
+            dc.component_index[c] = c;
+        }
+        scans.push_back(dc);
+        for (int c = 0; c < cinfo.num_components; ++c) {
+            for (int pass = 0; pass < 2; ++pass) {
+                for (int k = 1; k < 64; ++k) {
+                    jpeg_scan_info ac{};
+                    ac.comps_in_scan = 1;
+                    ac.component_index[0] = c;
+                    ac.Ss = ac.Se = k;
+                    ac.Ah = pass;
+                    ac.Al = 1 - pass;
+                    scans.push_back(ac);
+                }
+            }
+        }
+        cinfo.scan_info = scans.data();
+        cinfo.num_scans = static_cast<int>(scans.size());
+    } else if (shape.progressive) {
+        jpeg_simple_progression(&cinfo);
+    }
+
+    jpeg_start_compress(&cinfo, TRUE);
+    const int channels = cinfo.input_components;
+    std::vector<unsigned char> row(static_cast<size_t>(shape.width) * channels);
+    for (int x = 0; x < shape.width; ++x) {
+        const bool left = x < shape.width / 2;
+        unsigned char* p = &row[static_cast<size_t>(x) * channels];
+        if (shape.grey) {
+            p[0] = left ? 40 : 200;
+        } else {
+            p[0] = left ? 255 : 0;
+            p[1] = 0;
+            p[2] = left ? 0 : 255;
+        }
+    }
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    Bytes jpeg(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return jpeg;
+}
+
+Bytes makeJpeg(int width, int height) {
+    JpegShape shape;
+    shape.width = width;
+    shape.height = height;
+    return makeJpeg(shape);
+}
+
+Bytes withClaimedSize(Bytes jpeg, int width, int height) {
+    for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
+        // A start-of-frame marker (baseline, extended or progressive): length, precision,
+        // height, width.
+        if (jpeg[i] == 0xFF &&
+            (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC1 || jpeg[i + 1] == 0xC2)) {
+            jpeg[i + 5] = static_cast<uint8_t>(height >> 8);
+            jpeg[i + 6] = static_cast<uint8_t>(height);
+            jpeg[i + 7] = static_cast<uint8_t>(width >> 8);
+            jpeg[i + 8] = static_cast<uint8_t>(width);
+            return jpeg;
+        }
+    }
+    throw std::runtime_error("no frame header in the JPEG");
+}
+
+namespace {
+
+// One folder per test program, removed when the program ends.
+struct TempFolder {
+    std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                 ("kelvara-datfile-test-" + std::to_string(getpid()));
+    TempFolder() { std::filesystem::create_directories(path); }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+} // namespace
+
+std::string tempFolder() {
+    static TempFolder folder;
+    return folder.path.string();
+}
+
+Bytes flatGreyJpeg(int width, int height) {
+    JpegShape shape;
+    shape.grey = true;
+    shape.width = shape.height = 8;
+    Bytes jpeg = withClaimedSize(makeJpeg(shape), width, height);
+    // Keep everything up to the end of the scan header, then write the entropy-coded data.
+    size_t at = 2;
+    while (!(jpeg[at] == 0xFF && jpeg[at + 1] == 0xDA)) {
+        at += 2 + (jpeg[at + 2] << 8 | jpeg[at + 3]);
+    }
+    at += 2 + (jpeg[at + 2] << 8 | jpeg[at + 3]);
+    jpeg.resize(at);
+    // Every block is "DC unchanged" (00 in the standard table) then "end of block" (1010).
+    const int64_t blocks = int64_t{(width + 7) / 8} * ((height + 7) / 8);
+    uint32_t bits = 0;
+    int count = 0;
+    for (int64_t b = 0; b < blocks; ++b) {
+        bits = bits << 6 | 0b001010;
+        count += 6;
+        while (count >= 8) {
+            jpeg.push_back(static_cast<uint8_t>(bits >> (count - 8)));
+            count -= 8;
+        }
+    }
+    if (count > 0) { // pad the last byte with one bits
+        jpeg.push_back(static_cast<uint8_t>(bits << (8 - count) | ((1u << (8 - count)) - 1)));
+    }
+    jpeg.push_back(0xFF);
+    jpeg.push_back(0xD9);
+    return jpeg;
+}
+
+std::string writeTempFile(const Bytes& bytes, const std::string& name) {
+    const std::filesystem::path folder = tempFolder();
+    const std::string path = (folder / name).string();
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path);
+    }
+    return path;
+}
