@@ -1,0 +1,201 @@
+// Desktop capture (captureScreen, screenWidth, screenHeight) on Xlib: the root window of the
+// default screen read through shared memory (MIT-SHM) where the server offers it, else with
+// XGetImage, converted from its true-colour visual's masks to 32-bit BGRX.
+#include "platform/screen_capture.h"
+
+#include "shell/exception.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <cstring>
+
+namespace {
+
+// One connection for the process; reading the size through it asks the server each time,
+// because the cached screen size does not follow mode switches on this connection.
+Display* captureDisplay() {
+    static Display* display = XOpenDisplay(nullptr);
+    return display;
+}
+
+bool rootSize(int& width, int& height) {
+    Display* display = captureDisplay();
+    if (!display)
+        return false;
+    Window root = None;
+    int x = 0, y = 0;
+    unsigned w = 0, h = 0, border = 0, depth = 0;
+    if (!XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &w, &h, &border, &depth))
+        return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
+
+// Where a colour channel sits in a pixel and how to widen it to 8 bits.
+struct Channel {
+    explicit Channel(unsigned long mask) {
+        if (mask == 0)
+            return;
+        while (!(mask & 1)) {
+            mask >>= 1;
+            ++shift;
+        }
+        this->mask = mask;
+        while (mask & 1) {
+            mask >>= 1;
+            ++bits;
+        }
+    }
+    uint8_t operator()(unsigned long pixel) const {
+        if (bits == 0)
+            return 0;
+        unsigned long value = (pixel >> shift) & mask;
+        if (bits >= 8)
+            return static_cast<uint8_t>(value >> (bits - 8));
+        // Spread a narrow channel over the whole byte, so full intensity stays 255.
+        return static_cast<uint8_t>(value * 255 / mask);
+    }
+    unsigned long mask = 0;
+    int shift = 0;
+    int bits = 0;
+};
+
+int errorsSeen = 0;
+int countError(Display*, XErrorEvent*) {
+    ++errorsSeen;
+    return 0;
+}
+
+// The screen read through a shared memory segment: no copy through the socket. Any failure
+// (no extension, a remote server, no segment) leaves the plain read to do the work.
+class SharedImage {
+public:
+    SharedImage(Display* display, Visual* visual, int width, int height) : display(display) {
+        if (!XShmQueryExtension(display))
+            return;
+        int screen = DefaultScreen(display);
+        image = XShmCreateImage(
+            display, visual, static_cast<unsigned>(DefaultDepth(display, screen)), ZPixmap, nullptr,
+            &segment, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        if (!image)
+            return;
+        segment.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * height,
+                               IPC_CREAT | 0600);
+        if (segment.shmid < 0)
+            return;
+        void* address = shmat(segment.shmid, nullptr, 0);
+        if (address == reinterpret_cast<void*>(-1))
+            return;
+        segment.shmaddr = image->data = static_cast<char*>(address);
+        segment.readOnly = False;
+        errorsSeen = 0;
+        XSync(display, False);
+        previous = XSetErrorHandler(countError);
+        trapping = true;
+        attached = XShmAttach(display, &segment) && (XSync(display, False), errorsSeen == 0);
+    }
+    ~SharedImage() {
+        if (attached) {
+            XShmDetach(display, &segment);
+            XSync(display, False);
+        }
+        if (trapping)
+            XSetErrorHandler(previous);
+        if (segment.shmaddr)
+            shmdt(segment.shmaddr);
+        if (segment.shmid >= 0)
+            shmctl(segment.shmid, IPC_RMID, nullptr);
+        if (image) {
+            image->data = nullptr; // the segment's memory, released above
+            XDestroyImage(image);
+        }
+    }
+    SharedImage(const SharedImage&) = delete;
+    SharedImage& operator=(const SharedImage&) = delete;
+
+    bool read() {
+        if (!attached)
+            return false;
+        bool done = XShmGetImage(display, DefaultRootWindow(display), image, 0, 0, AllPlanes);
+        XSync(display, False);
+        return done && errorsSeen == 0;
+    }
+
+    XImage* image = nullptr;
+
+private:
+    Display* display;
+    XShmSegmentInfo segment{0, -1, nullptr, False};
+    XErrorHandler previous = nullptr;
+    bool trapping = false;
+    bool attached = false;
+};
+
+} // namespace
+
+int screenWidth() {
+    int width = 0, height = 0;
+    return rootSize(width, height) ? width : 0;
+}
+
+int screenHeight() {
+    int width = 0, height = 0;
+    return rootSize(width, height) ? height : 0;
+}
+
+Bitmap captureScreen() {
+    Display* display = captureDisplay();
+    int width = 0, height = 0;
+    if (!display || !rootSize(width, height))
+        throw Exception("Cannot read the screen: no display");
+    Visual* visual = DefaultVisual(display, DefaultScreen(display));
+    if (visual->c_class != TrueColor && visual->c_class != DirectColor)
+        throw Exception("Cannot read the screen: it has no true-colour visual");
+
+    SharedImage shared(display, visual, width, height);
+    XImage* image = shared.image;
+    if (!shared.read()) {
+        errorsSeen = 0;
+        XSync(display, False);
+        XErrorHandler previous = XSetErrorHandler(countError);
+        image = XGetImage(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
+                          static_cast<unsigned>(height), AllPlanes, ZPixmap);
+        XSync(display, False);
+        XSetErrorHandler(previous);
+        if (!image || errorsSeen) {
+            if (image)
+                XDestroyImage(image);
+            throw Exception("Cannot read the screen");
+        }
+    }
+
+    Bitmap picture(image->width, image->height, 32);
+    bool plainBgrx = image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
+                     image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 &&
+                     image->blue_mask == 0xFF;
+    Channel red(image->red_mask), green(image->green_mask), blue(image->blue_mask);
+    for (int y = 0; y < image->height; ++y) {
+        uint8_t* out = picture.row(y);
+        const char* in = image->data + static_cast<size_t>(y) * image->bytes_per_line;
+        if (plainBgrx) {
+            // Already blue, green, red, unused: the bitmap's own layout.
+            std::memcpy(out, in, picture.rowBytes());
+            continue;
+        }
+        for (int x = 0; x < image->width; ++x) {
+            unsigned long pixel = XGetPixel(image, x, y);
+            out[4 * x] = blue(pixel);
+            out[4 * x + 1] = green(pixel);
+            out[4 * x + 2] = red(pixel);
+            out[4 * x + 3] = 0;
+        }
+    }
+    if (image != shared.image)
+        XDestroyImage(image);
+    return picture;
+}
