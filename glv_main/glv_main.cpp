@@ -364,7 +364,8 @@ void traceStartup(const char* step) {
     static const bool enabled = std::getenv("KELVARA_TRACE_STARTUP") != nullptr;
     if (!enabled)
         return;
-    auto now = std::chrono::steady_clock::now().time_since_epoch();
+    // Wall-clock time, so that a shell script can compare it with its own launch time.
+    auto now = std::chrono::system_clock::now().time_since_epoch();
     double ms = std::chrono::duration<double, std::milli>(now).count();
     std::fprintf(stderr, "kelvara-trace %.3f %s\n", ms, step);
 }

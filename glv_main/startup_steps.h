@@ -55,6 +55,6 @@ int runStartup(GLV** view, FormWindow& form, const SaverRequirements& requiremen
                DisplayMode& mode, int32_t* performance, bool ignoreRequirements,
                const StartupSteps& steps, StartupLog& log);
 
-// With KELVARA_TRACE_STARTUP set, writes the monotonic clock in milliseconds and the step's
-// name to standard error, for measuring the start-up from outside.
+// With KELVARA_TRACE_STARTUP set, writes the wall-clock time in milliseconds since 1970 and the
+// step's name to standard error, for measuring the start-up from outside.
 void traceStartup(const char* step);

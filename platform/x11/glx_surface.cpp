@@ -73,13 +73,38 @@ int attribute(Display* display, GLXFBConfig config, int name) {
     return value;
 }
 
+// Only configurations the view could use at all: RGBA, on a window, through a true-colour
+// visual, with the buffering asked for (any buffering when the system has none of that kind).
+// Asking the system to filter first matters: every attribute query searches its whole list.
+std::vector<GLXFBConfig> usableConfigs(Display* display, bool doubleBuffer) {
+    int wanted[] = {GLX_RENDER_TYPE,
+                    GLX_RGBA_BIT,
+                    GLX_DRAWABLE_TYPE,
+                    GLX_WINDOW_BIT,
+                    GLX_X_RENDERABLE,
+                    True,
+                    GLX_X_VISUAL_TYPE,
+                    GLX_TRUE_COLOR,
+                    GLX_DOUBLEBUFFER,
+                    doubleBuffer,
+                    None};
+    std::vector<GLXFBConfig> usable;
+    for (int attempt = 0; attempt < 2 && usable.empty(); ++attempt) {
+        if (attempt == 1)
+            wanted[9] = static_cast<int>(GLX_DONT_CARE);
+        int count = 0;
+        GLXFBConfig* configs = glXChooseFBConfig(display, DefaultScreen(display), wanted, &count);
+        if (configs) {
+            usable.assign(configs, configs + count);
+            XFree(configs);
+        }
+    }
+    return usable;
+}
+
 PixelFormatCandidate describe(Display* display, GLXFBConfig config) {
     PixelFormatCandidate c;
-    c.usableOnWindow = (attribute(display, config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) &&
-                       (attribute(display, config, GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) &&
-                       attribute(display, config, GLX_X_RENDERABLE) &&
-                       attribute(display, config, GLX_VISUAL_ID) != 0 &&
-                       attribute(display, config, GLX_X_VISUAL_TYPE) == GLX_TRUE_COLOR;
+    c.usableOnWindow = attribute(display, config, GLX_VISUAL_ID) != 0;
     c.doubleBuffer = attribute(display, config, GLX_DOUBLEBUFFER) != 0;
     c.colorBits =
         attribute(display, config, GLX_RED_SIZE) + attribute(display, config, GLX_GREEN_SIZE) +
@@ -87,10 +112,8 @@ PixelFormatCandidate describe(Display* display, GLXFBConfig config) {
     c.depthBits = attribute(display, config, GLX_DEPTH_SIZE);
     c.stencilBits = attribute(display, config, GLX_STENCIL_SIZE);
     c.samples = attribute(display, config, GLX_SAMPLES);
-    c.accumBits = attribute(display, config, GLX_ACCUM_RED_SIZE) +
-                  attribute(display, config, GLX_ACCUM_GREEN_SIZE) +
-                  attribute(display, config, GLX_ACCUM_BLUE_SIZE) +
-                  attribute(display, config, GLX_ACCUM_ALPHA_SIZE);
+    // Systems offer accumulation in all channels or none.
+    c.accumBits = attribute(display, config, GLX_ACCUM_RED_SIZE);
     c.slow = attribute(display, config, GLX_CONFIG_CAVEAT) == GLX_SLOW_CONFIG;
     return c;
 }
@@ -132,15 +155,12 @@ GlSurface::GlSurface(const NativeWindow& window, int width, int height,
     native->display = display;
     try {
         // The pixel format: a configuration with a visual, then a child window of that visual.
-        int count = 0;
-        GLXFBConfig* configs = glXGetFBConfigs(display, DefaultScreen(display), &count);
+        std::vector<GLXFBConfig> configs = usableConfigs(display, descriptor.doubleBuffer);
         std::vector<PixelFormatCandidate> candidates;
-        for (int i = 0; configs && i < count; ++i)
-            candidates.push_back(describe(display, configs[i]));
+        for (GLXFBConfig config : configs)
+            candidates.push_back(describe(display, config));
         int chosen = choosePixelFormat(candidates, descriptor);
-        GLXFBConfig config = chosen >= 0 ? configs[chosen] : nullptr;
-        if (configs)
-            XFree(configs);
+        GLXFBConfig config = chosen >= 0 ? configs[static_cast<size_t>(chosen)] : nullptr;
         if (!config)
             throw Exception("SetPixelFormat failed");
         format = candidates[static_cast<size_t>(chosen)];

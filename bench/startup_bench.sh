@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Start-up time of a full-screen run, from launching the program to its first presented frame,
+# without the one-second clock measurement and the triangle test (the program's own trace,
+# KELVARA_TRACE_STARTUP, marks both). Runs on $DISPLAY with a fresh settings folder.
+#   startup_bench.sh [BUILD_DIR] [RUNS]
+set -euo pipefail
+build=${1:-build}
+runs=${2:-5}
+program=$build/kelvara
+[ -x "$program" ] || { echo "startup_bench: no $program" >&2; exit 2; }
+[ -n "${DISPLAY:-}" ] || { echo "startup_bench: DISPLAY is not set" >&2; exit 2; }
+config=$(mktemp -d)
+trap 'rm -rf "$config"' EXIT
+
+ms_now() { local t=$EPOCHREALTIME; echo "${t/./}" | awk '{ printf "%.3f", $1 / 1000 }'; }
+
+printf '%-4s %10s %10s %10s %10s %12s\n' run to-checks view-made to-frame clock+test startup-ms
+for run in $(seq 1 "$runs"); do
+    log=$config/trace-$run
+    launched=$(ms_now)
+    XDG_CONFIG_HOME=$config KELVARA_TRACE_STARTUP=1 "$program" /s --ignore-requirements 2>"$log" &
+    pid=$!
+    for _ in $(seq 1 600); do
+        grep -q "first frame presented" "$log" && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    grep -q "first frame presented" "$log" || { echo "run $run: no frame"; cat "$log"; continue; }
+    awk -v launched="$launched" -v run="$run" '
+        $1 == "kelvara-trace" { step = $3; for (i = 4; i <= NF; i++) step = step " " $i; t[step] = $2 }
+        END {
+            excluded = (t["clock measurement ends"] - t["clock measurement begins"]) \
+                     + (t["triangle test ends"] - t["triangle test begins"])
+            printf "%-4s %10.1f %10.1f %10.1f %10.1f %12.1f\n", run,
+                t["start-up begins"] - launched, t["view created"] - t["display mode set"],
+                t["first frame presented"] - t["start-up ends"], excluded,
+                t["first frame presented"] - launched - excluded
+        }' "$log"
+done
