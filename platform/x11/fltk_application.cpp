@@ -1,0 +1,203 @@
+// The application (Application) on FLTK: a message loop of Fl::wait with the idle hook as
+// Fl::add_idle or a repeating Fl::add_timeout, and SIGTERM, SIGINT and SIGHUP closing the main
+// form through a self-pipe so that the normal teardown gives the display mode back.
+#include "platform/application.h"
+
+#include "platform/error_display.h"
+#include "platform/x11/fltk_loop.h"
+
+#include <FL/Fl.H>
+
+#include <cerrno>
+#include <csignal>
+#include <exception>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+FltkMainForm* mainForm = nullptr;
+
+int signalPipe[2] = {-1, -1};
+
+extern "C" void onSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    (void)!write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+class FltkApplication : public Application {
+public:
+    FltkApplication() {
+        if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+            Fl::add_fd(signalPipe[0], FL_READ, onSignalByte, this);
+            struct sigaction action {};
+            action.sa_handler = onSignal;
+            sigemptyset(&action.sa_mask);
+            action.sa_flags = SA_RESTART;
+            for (int s : {SIGTERM, SIGINT, SIGHUP}) {
+                sigaction(s, &action, nullptr);
+            }
+        }
+    }
+
+    ~FltkApplication() override {
+        clearIdleHandler();
+        if (signalPipe[0] >= 0) {
+            for (int s : {SIGTERM, SIGINT, SIGHUP}) {
+                signal(s, SIG_DFL);
+            }
+            Fl::remove_fd(signalPipe[0]);
+            close(signalPipe[0]);
+            close(signalPipe[1]);
+            signalPipe[0] = signalPipe[1] = -1;
+        }
+    }
+
+    void setTitle(const std::string& newTitle) override { title = newTitle; }
+
+    void setIdleHandler(std::function<void(bool& done)> newHandler, int newPaceMs) override {
+        clearIdleHandler();
+        handler = std::move(newHandler);
+        paceMs = newPaceMs;
+        arm();
+    }
+
+    void clearIdleHandler() override {
+        Fl::remove_idle(onIdle, this);
+        Fl::remove_timeout(onPace, this);
+        Fl::remove_check(onWake, this);
+        waited = false;
+        // The handler may be clearing itself: keep it alive until it has returned.
+        if (calling) {
+            retired = std::move(handler);
+        }
+        handler = nullptr;
+    }
+
+    void terminate() override { terminated = true; }
+
+    void run() override {
+        if (!terminated && mainForm != nullptr) {
+            runGuarded([] { mainForm->showAsMainForm(); });
+        }
+        while (!terminated && (mainForm == nullptr || !mainForm->isClosed())) {
+            if (mainForm == nullptr && Fl::first_window() == nullptr && !handler) {
+                break; // nothing left that could end the loop
+            }
+            try {
+                Fl::wait(1e20);
+            } catch (...) {
+                showError(currentMessage());
+            }
+        }
+    }
+
+private:
+    static std::string currentMessage() {
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            return e.what();
+        } catch (...) {
+            return "Unknown error";
+        }
+    }
+
+    void arm() {
+        if (!handler) {
+            return;
+        }
+        if (paceMs > 0) {
+            Fl::add_timeout(paceMs / 1000.0, onPace, this);
+        } else {
+            Fl::add_idle(onIdle, this);
+        }
+    }
+
+    // Calls the handler once; false when it reported that it is done until the next message.
+    bool callHandler() {
+        bool done = true;
+        calling = true;
+        runGuarded([&] { handler(done); });
+        calling = false;
+        retired = nullptr;
+        return !done;
+    }
+
+    static void onIdle(void* self) {
+        auto* app = static_cast<FltkApplication*>(self);
+        if (app->handler && !app->callHandler() && app->handler) {
+            // Done for now: wait for the next message, then go on.
+            Fl::remove_idle(onIdle, self);
+            Fl::add_check(onWake, self);
+        }
+    }
+
+    static void onPace(void* self) {
+        auto* app = static_cast<FltkApplication*>(self);
+        if (!app->handler) {
+            return;
+        }
+        if (app->callHandler() && app->handler) {
+            Fl::repeat_timeout(app->paceMs / 1000.0, onPace, self);
+        } else if (app->handler) {
+            Fl::add_check(onWake, self);
+        }
+    }
+
+    // Check callbacks run before each wait for messages: the first one sees the loop about to
+    // wait, the second one runs after a message came.
+    static void onWake(void* self) {
+        auto* app = static_cast<FltkApplication*>(self);
+        if (!app->waited) {
+            app->waited = true;
+            return;
+        }
+        app->waited = false;
+        Fl::remove_check(onWake, self);
+        app->arm();
+    }
+
+    static void onSignalByte(int fd, void* self) {
+        char buffer[64];
+        while (read(fd, buffer, sizeof buffer) > 0) {
+        }
+        if (mainForm != nullptr && !mainForm->isClosed()) {
+            runGuarded([] { mainForm->closeMainForm(); });
+        }
+        static_cast<FltkApplication*>(self)->terminate();
+    }
+
+    std::string title;
+    std::function<void(bool&)> handler;
+    std::function<void(bool&)> retired;
+    int paceMs = 0;
+    bool calling = false;
+    bool waited = false;
+    bool terminated = false;
+};
+
+} // namespace
+
+void setFltkMainForm(FltkMainForm* form) {
+    mainForm = form;
+}
+FltkMainForm* fltkMainForm() {
+    return mainForm;
+}
+
+void runGuarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        showError(e.what());
+    } catch (...) {
+        showError("Unknown error");
+    }
+}
+
+std::unique_ptr<Application> createApplication(int, char**) {
+    return std::make_unique<FltkApplication>();
+}

@@ -1,0 +1,558 @@
+// The form (FormView, createFormView) on FLTK: the settings dialog's widgets at the layout's
+// pixel positions, the black full-screen window whose input goes to FormEvents, the hidden
+// preview form, the stop timer, and the start-up log painted onto the window.
+#include "shell/form_view.h"
+
+#include "platform/x11/fltk_loop.h"
+#include "shell/maker_link.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_Multiline_Input.H>
+#include <FL/Fl_RGB_Image.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+
+#include <X11/Xatom.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// The layout's client area and the frame a tool window adds around it; the outer size that
+// the form reports and takes counts that frame, as the layout's 180-pixel height does.
+constexpr int clientWidthStored = 280;
+constexpr int clientHeightStored = 352;
+constexpr int frameBorder = 3;
+constexpr int frameCaption = 16;
+constexpr int storedLeft = 736;
+constexpr int storedTop = 361;
+
+constexpr int fontSize = 11; // "MS Sans Serif" 8 pt is 11 pixels high
+constexpr int linkFontSize = 13;
+constexpr int button1BottomGap = clientHeightStored - 304;
+constexpr int label2Height = 16;
+constexpr double stopSeconds = 30.0;
+
+const Fl_Color navy = fl_rgb_color(0, 0, 128);
+
+// Renders the layout's group boxes: a sunken frame with the caption set into its top edge.
+class GroupBox : public Fl_Group {
+public:
+    GroupBox(int x, int y, int w, int h, const char* caption) : Fl_Group(x, y, w, h) {
+        copy_label(caption);
+        box(FL_NO_BOX);
+        labelsize(fontSize);
+        align(FL_ALIGN_INSIDE | FL_ALIGN_TOP_LEFT); // drawn into the frame below, not outside
+        resizable(nullptr);                         // children keep the layout's pixels
+    }
+
+protected:
+    void draw() override {
+        fl_draw_box(FL_FLAT_BOX, x(), y(), w(), h(), parent()->color());
+        const int top = y() + fontSize / 2;
+        fl_draw_box(FL_ENGRAVED_FRAME, x(), top, w(), h() - (top - y()), color());
+        fl_font(labelfont(), labelsize());
+        const int textWidth = static_cast<int>(fl_width(label())) + 4;
+        fl_color(parent()->color());
+        fl_rectf(x() + 6, y(), textWidth, fontSize + 2);
+        fl_color(labelcolor());
+        fl_draw(label(), x() + 8, y() + fl_height() - fl_descent());
+        draw_children();
+    }
+};
+
+// The web link: navy, bold and underlined, a hand cursor over it, a click on release.
+class LinkLabel : public Fl_Box {
+public:
+    LinkLabel(int x, int y, int w, int h, const char* text) : Fl_Box(x, y, w, h) {
+        copy_label(text);
+        box(FL_FLAT_BOX);
+        color(FL_BACKGROUND_COLOR);
+        labelcolor(navy);
+        labelfont(FL_HELVETICA_BOLD);
+        labelsize(linkFontSize);
+        align(FL_ALIGN_CENTER | FL_ALIGN_INSIDE);
+    }
+
+protected:
+    void draw() override {
+        Fl_Box::draw();
+        fl_font(labelfont(), labelsize());
+        const int textWidth = static_cast<int>(fl_width(label()));
+        const int left = x() + (w() - textWidth) / 2;
+        const int baseline = y() + (h() + fl_height()) / 2 - fl_descent() + 1;
+        fl_color(labelcolor());
+        fl_line(left, baseline, left + textWidth - 1, baseline);
+    }
+
+    int handle(int event) override {
+        switch (event) {
+        case FL_ENTER:
+            window()->cursor(FL_CURSOR_HAND);
+            return 1;
+        case FL_LEAVE:
+            window()->cursor(FL_CURSOR_DEFAULT);
+            return 1;
+        case FL_PUSH:
+            return 1;
+        case FL_RELEASE:
+            if (Fl::event_inside(this)) {
+                do_callback();
+            }
+            return 1;
+        default:
+            return Fl_Box::handle(event);
+        }
+    }
+};
+
+// An X error of the calls that tell the window manager what the window wants (the window may
+// not be viewable yet) is no reason to stop.
+int ignoreXError(Display*, XErrorEvent*) {
+    return 0;
+}
+
+class XErrorsIgnored {
+public:
+    XErrorsIgnored() : previous(XSetErrorHandler(ignoreXError)) {}
+    ~XErrorsIgnored() {
+        XSync(fl_display, False);
+        XSetErrorHandler(previous);
+    }
+    XErrorsIgnored(const XErrorsIgnored&) = delete;
+    XErrorsIgnored& operator=(const XErrorsIgnored&) = delete;
+
+private:
+    XErrorHandler previous;
+};
+
+// Asks the window manager to keep the window above others (_NET_WM_STATE_ABOVE), both as the
+// property read at mapping and as the message a mapped window sends.
+void keepAbove(Window window) {
+    Atom state = XInternAtom(fl_display, "_NET_WM_STATE", False);
+    Atom above = XInternAtom(fl_display, "_NET_WM_STATE_ABOVE", False);
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window;
+    e.xclient.message_type = state;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = 1; // add
+    e.xclient.data.l[1] = static_cast<long>(above);
+    e.xclient.data.l[3] = 1; // from an application
+    XSendEvent(fl_display, RootWindow(fl_display, fl_screen), False,
+               SubstructureNotifyMask | SubstructureRedirectMask, &e);
+}
+
+void markToolWindow(Window window) {
+    Atom type = XInternAtom(fl_display, "_NET_WM_WINDOW_TYPE", False);
+    Atom utility = XInternAtom(fl_display, "_NET_WM_WINDOW_TYPE_UTILITY", False);
+    XChangeProperty(fl_display, window, type, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&utility), 1);
+}
+
+// Until the artwork library provides the preview picture: a warm gradient with a frame, so
+// that a painted preview is plain to see.
+Bitmap builtInLogo() {
+    Bitmap logo(140, 70, 24);
+    for (int y = 0; y < logo.height; ++y) {
+        uint8_t* p = logo.row(y);
+        for (int x = 0; x < logo.width; ++x, p += 3) {
+            const bool frame = x < 3 || y < 3 || x >= logo.width - 3 || y >= logo.height - 3;
+            p[0] = frame ? 255 : static_cast<uint8_t>(40 + y);             // blue
+            p[1] = frame ? 255 : static_cast<uint8_t>(60 + x);             // green
+            p[2] = frame ? 255 : static_cast<uint8_t>(200 + (x + y) % 56); // red
+        }
+    }
+    return logo;
+}
+
+class FltkForm;
+
+enum class Control : intptr_t { button1 = 1, button2, label2 };
+
+// The form's top-level window: black, its input reported to the form's events.
+class FormWidget : public Fl_Window {
+public:
+    FormWidget(FltkForm& form, int w, int h) : Fl_Window(w, h), form(form) {}
+
+    int handle(int event) override;
+    void draw() override;
+    void resize(int x, int y, int w, int h) override;
+
+    FltkForm& form;
+};
+
+class FltkForm : public FormView, public FltkMainForm {
+public:
+    FltkForm() : logoPicture(builtInLogo()) {
+        window = new FormWidget(*this, clientWidthStored, clientHeightStored);
+        window->copy_label("Settings");
+        window->color(FL_BLACK);
+        window->box(FL_FLAT_BOX);
+        window->callback(onCloseBox, this);
+
+        panel = new Fl_Group(0, 0, clientWidthStored, clientHeightStored);
+        panel->box(FL_FLAT_BOX);
+        panel->color(FL_BACKGROUND_COLOR);
+
+        GroupBox* groupBox1 = new GroupBox(8, 8, 265, 89, "Hardware Settings");
+        // FLTK insets a left-aligned label by 3 pixels; the layout places the text itself.
+        Fl_Box* label1 = new Fl_Box(8 + 8 - 3, 8 + 27, 50 + 3, 13, "Resolution");
+        label1->labelsize(fontSize);
+        label1->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+        res = new Fl_Choice(8 + 64, 8 + 24, 193, 21);
+        res->textsize(fontSize);
+        res->down_box(FL_BORDER_BOX);
+        resAdd("desktop resolution");
+        sound = new Fl_Check_Button(8 + 8, 8 + 64, 97, 17, "Enable Sound");
+        sound->labelsize(fontSize);
+        sound->value(1);
+        groupBox1->end();
+
+        customBox = new GroupBox(8, 104, 265, 193, "Customize");
+        customStrings = new Fl_Multiline_Input(8 + 8, 104 + 16, 249, 137);
+        customStrings->textsize(fontSize);
+        button2 = new Fl_Button(8 + 184, 104 + 160, 75, 25, "Default");
+        button2->labelsize(fontSize);
+        button2->callback(onButton, tag(Control::button2));
+        customBox->end();
+
+        button1 = new Fl_Button(200, 304, 75, 25, "OK");
+        button1->labelsize(fontSize);
+        button1->callback(onButton, tag(Control::button1));
+
+        label2 = new LinkLabel(0, clientHeightStored - label2Height, clientWidthStored,
+                               label2Height, makerUrlText);
+        label2->callback(onButton, tag(Control::label2));
+        panel->end();
+        panel->resizable(nullptr);
+        panel->hide();
+
+        window->end();
+        window->resizable(nullptr);
+        if (fltkMainForm() == nullptr) {
+            setFltkMainForm(this);
+        }
+    }
+
+    ~FltkForm() override {
+        Fl::remove_timeout(onStop, this);
+        if (fltkMainForm() == this) {
+            setFltkMainForm(nullptr);
+        }
+        delete window; // and with it every widget
+    }
+
+    FltkForm(const FltkForm&) = delete;
+    FltkForm& operator=(const FltkForm&) = delete;
+
+    // --- FormWindow
+    NativeWindow nativeWindow() override {
+        if (!window->shown()) {
+            show();
+        }
+        glOwned = true;
+        Window xid = fl_xid(window);
+        // From now on the GL picture owns the window: neither the server nor the toolkit may
+        // clear it on an expose.
+        XSetWindowBackgroundPixmap(fl_display, xid, None);
+        XFlush(fl_display);
+        return NativeWindow{fl_display, static_cast<uintptr_t>(xid)};
+    }
+    int width() const override { return window->w() + frameWidth(); }
+    int height() const override { return window->h() + frameHeight(); }
+    int clientWidth() const override { return window->w(); }
+    int clientHeight() const override { return window->h(); }
+    void setSize(int w, int h) override {
+        window->size(std::max(1, w - frameWidth()), std::max(1, h - frameHeight()));
+    }
+    void setResizeHandler(std::function<void()> handler) override {
+        resizeHandler = std::move(handler);
+    }
+    void processPendingMessages() override { Fl::check(); }
+    void paintTexts(int w, int h, const std::vector<CanvasText>& texts) override {
+        logWidth = w;
+        logHeight = h;
+        logTexts = texts;
+        if (!window->shown()) {
+            show();
+        }
+        window->redraw();
+        Fl::flush();
+    }
+
+    // --- FormView
+    void setEvents(FormEvents* newEvents) override { events = newEvents; }
+    void setCaption(const std::string& caption) override { window->copy_label(caption.c_str()); }
+
+    void show() override {
+        if (previewHost != 0 || closed) {
+            return; // the preview paints into its host; its own window never shows
+        }
+        if (!window->shown()) {
+            if (fullScreen) {
+                window->fullscreen();
+            } else {
+                window->position((Fl::w() - width()) / 2, (Fl::h() - height()) / 2);
+            }
+            window->show();
+            XErrorsIgnored ignored;
+            markToolWindow(fl_xid(window));
+            keepAbove(fl_xid(window));
+            if (fullScreen) {
+                window->cursor(FL_CURSOR_NONE);
+            }
+        } else {
+            window->show(); // raises it
+        }
+    }
+    void hide() override { window->hide(); }
+    void makeFullScreen() override {
+        fullScreen = true;
+        window->border(0);
+        window->fullscreen();
+        if (window->shown()) {
+            window->cursor(FL_CURSOR_NONE);
+        }
+    }
+    void makePreviewChild(uintptr_t hostWindow) override {
+        // The preview paints into the host directly; the form itself is never shown, so that
+        // nothing of it can appear over the host or on the desktop.
+        previewHost = hostWindow != 0 ? hostWindow : 1;
+        window->border(0);
+        window->position(storedLeft, storedTop);
+    }
+    void setHeight(int outerHeight) override {
+        window->size(window->w(), std::max(1, outerHeight - frameHeight()));
+    }
+    void focus() override {
+        Fl::focus(window);
+        if (window->shown()) {
+            XErrorsIgnored ignored; // not viewable yet under a window manager: no matter
+            XSetInputFocus(fl_display, fl_xid(window), RevertToParent, CurrentTime);
+        }
+    }
+    void bringToForeground() override {
+        if (window->shown()) {
+            window->show();
+        }
+    }
+    void hideOwnerWindow() override {}
+    void close() override {
+        if (closed) {
+            return;
+        }
+        closed = true;
+        Fl::remove_timeout(onStop, this);
+        window->hide();
+        if (events != nullptr) {
+            events->FormDestroy();
+        }
+    }
+
+    void resAdd(const std::string& text) override {
+        // The menu reads '/', '\\', '&' and a leading '_' as markup; the list shows plain text.
+        std::string escaped;
+        for (char c : text) {
+            if (c == '/' || c == '\\' || c == '&' || c == '_') {
+                escaped += c == '&' ? '&' : '\\';
+            }
+            escaped += c;
+        }
+        const int selected = res->value();
+        res->add(escaped.c_str());
+        resSelect(selected);
+    }
+    int resCount() const override { return res->size() > 0 ? res->size() - 1 : 0; }
+    int resSelectedIndex() const override { return res->value(); }
+    void resSelect(int index) override {
+        if (index >= 0 && index < resCount()) {
+            res->value(index);
+        } else {
+            res->value(static_cast<const Fl_Menu_Item*>(nullptr));
+        }
+        res->redraw();
+    }
+
+    bool soundChecked() const override { return sound->value() != 0; }
+    void setSoundChecked(bool checked) override { sound->value(checked ? 1 : 0); }
+    void setSoundVisible(bool visible) override { visible ? sound->show() : sound->hide(); }
+
+    std::vector<std::string> customLines() const override {
+        std::vector<std::string> lines;
+        const std::string text = customStrings->value();
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find('\n', start);
+            if (end == std::string::npos) {
+                end = text.size();
+            }
+            std::string line = text.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            lines.push_back(std::move(line));
+            start = end + 1;
+        }
+        return lines;
+    }
+    void setCustomLines(const std::vector<std::string>& lines) override {
+        std::string text;
+        for (const std::string& line : lines) {
+            text += line;
+            text += '\n';
+        }
+        customStrings->value(text.c_str(), static_cast<int>(text.size()));
+    }
+    void setCustomBoxVisible(bool visible) override {
+        visible ? customBox->show() : customBox->hide();
+    }
+    void setPanel1Visible(bool visible) override { visible ? panel->show() : panel->hide(); }
+
+    void enableStopTimer() override {
+        Fl::remove_timeout(onStop, this);
+        Fl::add_timeout(stopSeconds, onStop, this);
+    }
+
+    const Bitmap& logo() const override { return logoPicture; }
+
+    // --- FltkMainForm
+    void showAsMainForm() override { show(); }
+    void closeMainForm() override { close(); }
+    bool isClosed() const override { return closed; }
+
+    // --- from the window
+    void report(void (FormEvents::*handler)()) {
+        if (events != nullptr) {
+            runGuarded([&] { (events->*handler)(); });
+        }
+    }
+
+    // False when the window draws itself as usual.
+    bool drawWindow() {
+        if (logWidth > 0) {
+            fl_color(FL_BLACK);
+            fl_rectf(0, 0, logWidth, logHeight);
+            fl_font(FL_HELVETICA, fontSize);
+            for (const CanvasText& t : logTexts) {
+                fl_color(fl_rgb_color(static_cast<uchar>(t.colour & 0xFF),
+                                      static_cast<uchar>(t.colour >> 8 & 0xFF),
+                                      static_cast<uchar>(t.colour >> 16 & 0xFF)));
+                fl_draw(t.text.c_str(), t.x, t.y + fl_height() - fl_descent());
+            }
+            return true;
+        }
+        return glOwned; // the GL picture is drawn by its owner
+    }
+
+    void resized() {
+        const int h = window->h(), w = window->w();
+        panel->resize(0, 0, w, h);
+        button1->position(button1->x(), h - button1BottomGap);
+        label2->resize(0, h - label2Height, w, label2Height);
+        if (resizeHandler) {
+            resizeHandler();
+        }
+    }
+
+private:
+    int frameWidth() const { return window->border() ? 2 * frameBorder : 0; }
+    int frameHeight() const { return window->border() ? 2 * frameBorder + frameCaption : 0; }
+
+    static void onCloseBox(Fl_Widget*, void* self) {
+        // Escape is not a close request in this dialog.
+        if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) {
+            return;
+        }
+        runGuarded([self] { static_cast<FltkForm*>(self)->close(); });
+    }
+
+    static void onButton(Fl_Widget* widget, void* which) {
+        FltkForm& form = static_cast<FormWidget*>(widget->top_window())->form;
+        switch (static_cast<Control>(reinterpret_cast<intptr_t>(which))) {
+        case Control::button1:
+            form.report(&FormEvents::Button1Click);
+            break;
+        case Control::button2:
+            form.report(&FormEvents::Button2Click);
+            break;
+        case Control::label2:
+            form.report(&FormEvents::Label2Click);
+            break;
+        }
+    }
+    static void* tag(Control control) {
+        return reinterpret_cast<void*>(static_cast<intptr_t>(control));
+    }
+
+    static void onStop(void* self) { static_cast<FltkForm*>(self)->report(&FormEvents::stopTimer); }
+
+    FormWidget* window = nullptr;
+    Fl_Group* panel = nullptr;
+    Fl_Choice* res = nullptr;
+    Fl_Check_Button* sound = nullptr;
+    GroupBox* customBox = nullptr;
+    Fl_Multiline_Input* customStrings = nullptr;
+    Fl_Button* button1 = nullptr;
+    Fl_Button* button2 = nullptr;
+    LinkLabel* label2 = nullptr;
+
+    FormEvents* events = nullptr;
+    std::function<void()> resizeHandler;
+    Bitmap logoPicture;
+    uintptr_t previewHost = 0;
+    bool fullScreen = false;
+    bool glOwned = false;
+    bool closed = false;
+    int logWidth = 0;
+    int logHeight = 0;
+    std::vector<CanvasText> logTexts;
+};
+
+int FormWidget::handle(int event) {
+    const int used = Fl_Window::handle(event);
+    switch (event) {
+    case FL_KEYBOARD:
+        form.report(&FormEvents::FormKeyDown);
+        return 1; // no shortcut pass follows, so one key is one report
+    case FL_PUSH:
+        form.report(&FormEvents::FormMouseDown);
+        return 1;
+    case FL_MOVE:
+    case FL_DRAG:
+        form.report(&FormEvents::FormMouseMove);
+        return 1;
+    case FL_ENTER:
+    case FL_FOCUS:
+        return 1;
+    default:
+        return used;
+    }
+}
+
+void FormWidget::draw() {
+    if (!form.drawWindow()) {
+        Fl_Window::draw();
+    }
+}
+
+void FormWidget::resize(int x, int y, int w, int h) {
+    const bool changed = w != this->w() || h != this->h();
+    Fl_Window::resize(x, y, w, h);
+    if (changed) {
+        form.resized();
+    }
+}
+
+} // namespace
+
+std::unique_ptr<FormView> createFormView() {
+    return std::make_unique<FltkForm>();
+}

@@ -1,0 +1,117 @@
+// Desktop services (paintIntoWindow, openUrl) on X11: XPutImage into another program's window
+// through a connection of our own, with X errors of a vanished window ignored; xdg-open,
+// started detached.
+#include "platform/desktop_services.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+int ignoredErrors = 0;
+int countError(Display*, XErrorEvent*) {
+    ++ignoredErrors;
+    return 0;
+}
+
+// A connection of our own: the host's window is another program's, and errors about it must
+// not reach the toolkit's handler nor mix with its requests. Opened once, kept to the end.
+Display* previewDisplay() {
+    static Display* display = XOpenDisplay(nullptr);
+    return display;
+}
+
+// The lowest set bit's position and the width of a colour mask of the visual.
+void maskShape(unsigned long mask, int& shift, int& bits) {
+    shift = 0;
+    bits = 0;
+    while (mask != 0 && (mask & 1) == 0) {
+        mask >>= 1;
+        ++shift;
+    }
+    while (mask & 1) {
+        mask >>= 1;
+        ++bits;
+    }
+}
+
+unsigned long scaleInto(uint8_t value, unsigned long mask) {
+    int shift = 0, bits = 0;
+    maskShape(mask, shift, bits);
+    if (bits == 0) {
+        return 0;
+    }
+    const unsigned long v = bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8)
+                                      : static_cast<unsigned long>(value) >> (8 - bits);
+    return (v << shift) & mask;
+}
+
+} // namespace
+
+void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int width, int height) {
+    Display* display = previewDisplay();
+    width = std::min(width, picture.width);
+    height = std::min(height, picture.height);
+    if (display == nullptr || window == 0 || width <= 0 || height <= 0) {
+        return;
+    }
+    const XErrorHandler previous = XSetErrorHandler(countError);
+    ignoredErrors = 0;
+    XWindowAttributes attributes{};
+    const Window host = static_cast<Window>(window);
+    if (XGetWindowAttributes(display, host, &attributes) != 0 && ignoredErrors == 0 &&
+        attributes.visual != nullptr && attributes.visual->c_class == TrueColor &&
+        attributes.depth >= 15 && attributes.depth <= 32) {
+        // One buffer for the life of the process: every pass paints the same small picture.
+        static std::vector<uint32_t> pixels;
+        pixels.resize(static_cast<size_t>(width) * height);
+        const Visual* v = attributes.visual;
+        for (int row = 0; row < height; ++row) {
+            const uint8_t* s = picture.row(row);
+            uint32_t* d = pixels.data() + static_cast<size_t>(row) * width;
+            for (int col = 0; col < width; ++col, s += picture.bytesPerPixel()) {
+                d[col] = static_cast<uint32_t>(scaleInto(s[2], v->red_mask) |
+                                               scaleInto(s[1], v->green_mask) |
+                                               scaleInto(s[0], v->blue_mask));
+            }
+        }
+        XImage* image = XCreateImage(
+            display, attributes.visual, static_cast<unsigned>(attributes.depth), ZPixmap, 0,
+            reinterpret_cast<char*>(pixels.data()), static_cast<unsigned>(width),
+            static_cast<unsigned>(height), 32, width * 4);
+        if (image != nullptr) {
+            if (image->bits_per_pixel == 32) {
+                GC gc = XCreateGC(display, host, 0, nullptr);
+                XPutImage(display, host, gc, image, 0, 0, x, y, static_cast<unsigned>(width),
+                          static_cast<unsigned>(height));
+                XFreeGC(display, gc);
+            }
+            image->data = nullptr; // ours, not Xlib's
+            XDestroyImage(image);
+        }
+    }
+    // Errors arrive after the requests: wait for them while our handler is still in place.
+    XSync(display, False);
+    XSetErrorHandler(previous);
+}
+
+void openUrl(const std::string& url) {
+    // Started through a middle process that ends at once, so that the browser is nobody's
+    // child here and leaves no zombie behind.
+    const pid_t middle = fork();
+    if (middle == 0) {
+        setsid();
+        if (fork() == 0) {
+            execlp("xdg-open", "xdg-open", url.c_str(), static_cast<char*>(nullptr));
+        }
+        _exit(0);
+    }
+    if (middle > 0) {
+        waitpid(middle, nullptr, 0);
+    }
+}
