@@ -34,3 +34,23 @@ public:
 // renderer draws on threads of its own, so GL benchmarks measure real time:
 // BENCHMARK(floorFrameBenchmark)->Name("Floor/frame")->UseRealTime()->Unit(benchmark::kMillisecond);
 void floorFrameBenchmark(benchmark::State& state);
+
+// Real seconds of one floor frame: the median of a few batches, measured once per program on
+// benchGlContext() on first use.
+double floorFrameSeconds();
+
+// Reports a frame benchmark as a multiple of the floor, in counters "floor_ms" and "x_floor":
+//     FloorRatio ratio(state); // measures the floor first, if not done yet
+//     for (auto _ : state) { ...one frame... }
+//     ratio.report();
+// The ratio takes the real time between construction and report(), paused parts included.
+class FloorRatio {
+public:
+    explicit FloorRatio(benchmark::State& state);
+    void report();
+
+private:
+    benchmark::State& state_;
+    double floorSeconds_;
+    double start_;
+};
