@@ -1,6 +1,7 @@
 #include "bench/floor_frame.h"
 
 #include "platform/gl.h"
+#include "tests/support/allocation_counter.h"
 
 #include <algorithm>
 #include <chrono>
@@ -116,13 +117,16 @@ double floorFrameSeconds() {
 }
 
 FloorRatio::FloorRatio(benchmark::State& state)
-    : state_(state), floorSeconds_(floorFrameSeconds()), start_(now()) {}
+    : state_(state), floorSeconds_(floorFrameSeconds()), allocations_(allocationCount()),
+      start_(now()) {}
 
 void FloorRatio::report() {
     glFinish();
     const double frames =
         static_cast<double>(std::max<benchmark::IterationCount>(1, state_.iterations()));
     const double perFrame = (now() - start_) / frames;
+    state_.counters["allocs_per_frame"] =
+        static_cast<double>(allocationCount() - allocations_) / frames;
     state_.counters["floor_ms"] = floorSeconds_ * 1e3;
     state_.counters["x_floor"] = perFrame / floorSeconds_;
 }

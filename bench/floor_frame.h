@@ -39,7 +39,8 @@ void floorFrameBenchmark(benchmark::State& state);
 // benchGlContext() on first use.
 double floorFrameSeconds();
 
-// Reports a frame benchmark as a multiple of the floor, in counters "floor_ms" and "x_floor":
+// Reports a frame benchmark as a multiple of the floor, in counters "floor_ms" and "x_floor",
+// and the heap allocations its loop made per frame, in "allocs_per_frame":
 //     FloorRatio ratio(state); // measures the floor first, if not done yet
 //     for (auto _ : state) { ...one frame... }
 //     ratio.report();
@@ -52,5 +53,6 @@ public:
 private:
     benchmark::State& state_;
     double floorSeconds_;
+    uint64_t allocations_;
     double start_;
 };
