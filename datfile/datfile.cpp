@@ -13,7 +13,7 @@ namespace {
 
 // Data files hold a handful of pictures; anything near this size is not one of ours, and reading
 // it whole would only exhaust memory.
-constexpr size_t maxFileBytes = size_t{512} << 20;
+constexpr size_t maxFileBytes = size_t{256} << 20;
 
 // Mesh vertices and faces both take three 32-bit values.
 constexpr int64_t meshRecordBytes = 12;
