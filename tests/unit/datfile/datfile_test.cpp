@@ -137,13 +137,18 @@ TEST(DatFile, GetBitmapIgnoresCaseTakesTheFirstMatchAndGivesNoneForOtherEntries)
     EXPECT_EQ(dat.getBitmap(""), nullptr);
 }
 
-TEST(DatFile, ZeroOrNegativeCountGivesAnEmptyFile) {
+TEST(DatFile, CountOfZeroOrLessGivesAnEmptyFileAndAHundredIsTheMost) {
     for (const int32_t count : {0, -1, INT32_MIN}) {
         // Whatever follows the count is not read.
         const DatFile dat(int32Bytes(count) + Bytes(10, 0xAB), "test.dat");
         EXPECT_TRUE(dat.names.empty()) << count;
         EXPECT_EQ(dat.getBitmap("logo1.bmp"), nullptr);
     }
+    const DatFile full(dataFile(std::vector<std::string>(100, "beep.snd")), "test.dat");
+    EXPECT_EQ(full.names.size(), 100u);
+    EXPECT_NE(full.sounds[99], nullptr);
+    EXPECT_EQ(loadError(dataFile(std::vector<std::string>(101, "beep.snd"))),
+              "Too many entries (101) in test.dat; at most 100 are allowed");
 }
 
 TEST(DatFile, ColourAndGreyPicturesDecodeTo24BitBlueGreenRed) {
