@@ -59,13 +59,22 @@ void releaseResources(IntroState& state) {
     state.logoData.reset();
 }
 
+// A particle at life 0 or below has alpha 0 everywhere (OpenGL clamps the negative centre
+// alpha), so with additive blending it adds nothing and is not sent; many of them only wait
+// for a bright pixel under the sweep.
+bool visible(float life) {
+    return life > 0;
+}
+
 void drawBeams(const IntroState& state, const IntroStep& step) {
     activeTextureARB(GL_TEXTURE0_ARB);
     state.logoTexture->Bind();
     activeTextureARB(GL_TEXTURE1_ARB);
     state.smokeTexture->Bind();
+    // At glow 0 the beams add nothing; they cover much of the screen, so they are not sent.
+    const int beams = step.glow > 0 ? introBeamCount : 0;
     glBegin(GL_QUADS);
-    for (int b = 0; b < introBeamCount; ++b) {
+    for (int b = 0; b < beams; ++b) {
         glColor4f(0.8f, 0.8f, 1.0f, 0.4f * step.glow);
         for (const BeamVertex& v : beamQuad(step.sweep, b)) {
             multiTexCoord2fARB(GL_TEXTURE0_ARB, v.logoU, v.logoV);
@@ -114,7 +123,8 @@ void drawShineBar(const IntroState& state, const IntroStep& step) {
     const float centre = step.sweep + 0.02f;
     const float u = step.sweep * 0.5f + 0.5f;
     // The second pass doubles the light the first one added.
-    for (int pass = 0; pass < 2; ++pass) {
+    const int passes = step.glow > 0 ? 2 : 0; // nothing to add at glow 0
+    for (int pass = 0; pass < passes; ++pass) {
         for (float side = -1; side <= 1; side += 2) {
             glBegin(GL_QUAD_STRIP);
             for (int i = 0; i < rowCount; ++i) {
@@ -134,6 +144,9 @@ void drawPuffs(IntroState& state, const IntroStep& step) {
     state.smokeTexture->Bind();
     for (int i = 0; i < introPuffCount; ++i) {
         updatePuff(state, i, step);
+        if (!visible(state.puffLife[i])) {
+            continue;
+        }
         const Vector3 p = state.puffPos[i];
         glPushMatrix();
         glTranslatef(p.x, p.y, 0);
@@ -162,6 +175,9 @@ void drawPuffs(IntroState& state, const IntroStep& step) {
 void drawSparks(IntroState& state, const IntroStep& step) {
     for (int i = 0; i < introSparkCount; ++i) {
         updateSpark(state, i, step);
+        if (!visible(state.sparkLife[i])) {
+            continue;
+        }
         const SparkShape s = sparkShape(state.sparkPos[i], state.sparkVel[i]);
         glBegin(GL_TRIANGLE_FAN);
         glColor4f(1, 1, 1, state.sparkLife[i]);
