@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <limits.h>
@@ -16,10 +17,13 @@
 
 bool createInstanceLock(const std::string& name) {
     // An abstract socket name belongs to the process that bound it until its last descriptor
-    // closes, which the kernel does on any exit, kill -9 included; the user id keeps the lock
-    // per user session. SOCK_CLOEXEC keeps children (a browser started for the web link) from
-    // holding it after this process ends.
-    const std::string key = "kelvara/" + name + "/" + std::to_string(getuid());
+    // closes, which the kernel does on any exit, kill -9 included. The user id and the X
+    // display make it one lock per user session: runs on another display are another session.
+    // SOCK_CLOEXEC keeps children (a browser started for the web link) from holding it after
+    // this process ends.
+    const char* display = std::getenv("DISPLAY");
+    const std::string key = "kelvara/" + name + "/" + std::to_string(getuid()) + "/" +
+                            (display != nullptr ? display : "");
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const size_t length = std::min(key.size(), sizeof(address.sun_path) - 1);

@@ -1,0 +1,74 @@
+// "/p <window>": the logo painted into a host window of the test's own.
+#include "e2e.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+
+namespace {
+
+constexpr uint32_t black = 0x000000;
+
+// Whether the 140 x 70 area at (5, 20) of the host shows a picture rather than the background.
+bool logoPainted(e2e::Window host) {
+    const std::vector<uint32_t> area = e2e::readPixels(host, 5, 20, 140, 70);
+    return std::count(area.begin(), area.end(), black) < static_cast<long>(area.size()) / 2;
+}
+
+TEST(Preview, PaintsTheLogoAtItsPlaceInTheHostAndNothingElse) {
+    e2e::ConfigHome config;
+    e2e::HostWindow host(200, 120, black);
+    e2e::Program run({"/p", std::to_string(host.window)}, config.environment());
+    ASSERT_TRUE(e2e::waitUntil([&] { return logoPainted(host.window); })) << run.standardError();
+    e2e::screenshot("preview_logo");
+    // Around the picture the host keeps its own background.
+    EXPECT_EQ(e2e::readPixel(host.window, 4, 19), black);
+    EXPECT_EQ(e2e::readPixel(host.window, 145, 50), black);
+    EXPECT_EQ(e2e::readPixel(host.window, 50, 90), black);
+    // The form itself never shows.
+    EXPECT_EQ(e2e::findWindow("Settings"), e2e::noWindow);
+
+    // Painted over by the host, the logo comes back on a later pass.
+    e2e::clearWindow(host.window);
+    EXPECT_TRUE(e2e::waitUntil([&] { return logoPainted(host.window); }));
+
+    run.signal(SIGTERM);
+    ASSERT_TRUE(run.waitForExit());
+    EXPECT_EQ(run.exitStatus(), 0);
+}
+
+TEST(Preview, AHostThatGoesOrNeverWasDoesNotEndTheProcess) {
+    e2e::ConfigHome config;
+    auto host = std::make_unique<e2e::HostWindow>(200, 120, black);
+    const e2e::Window id = host->window;
+    e2e::Program run({"/p", std::to_string(id)}, config.environment());
+    ASSERT_TRUE(e2e::waitUntil([&] { return logoPainted(id); }));
+    host.reset(); // the host closes while the preview paints into it
+    // It keeps running: give it time for many passes, ending early only on a failure.
+    EXPECT_FALSE(e2e::waitUntil([&] { return !run.running(); }, 2.0)) << run.standardError();
+    EXPECT_EQ(run.standardError(), "");
+    run.signal(SIGTERM);
+    ASSERT_TRUE(run.waitForExit());
+
+    // A window id that never named a window.
+    e2e::Program stray({"/p", "4194303"}, config.environment());
+    EXPECT_FALSE(e2e::waitUntil([&] { return !stray.running(); }, 2.0)) << stray.standardError();
+    EXPECT_EQ(stray.standardError(), "");
+}
+
+TEST(Preview, RunsBesideASettingsDialogButNotBesideAnotherPreview) {
+    e2e::ConfigHome config;
+    e2e::HostWindow host(200, 120, black);
+    e2e::Program dialog({"/c"}, config.environment());
+    ASSERT_NE(e2e::waitForWindow("Tarnwick Screensaver Settings"), e2e::noWindow);
+    e2e::Program preview({"/p", std::to_string(host.window)}, config.environment());
+    ASSERT_TRUE(e2e::waitUntil([&] { return logoPainted(host.window); }));
+    e2e::Program second({"/p", std::to_string(host.window)}, config.environment());
+    ASSERT_TRUE(second.waitForExit());
+    EXPECT_EQ(second.exitStatus(), 0);
+    EXPECT_TRUE(preview.running());
+    EXPECT_TRUE(dialog.running());
+}
+
+} // namespace

@@ -1,0 +1,372 @@
+#include "e2e.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace e2e {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+int ignoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
+
+// Calls that may name a window that has just gone.
+class ErrorsIgnored {
+public:
+    ErrorsIgnored() : previous(XSetErrorHandler(ignoreErrors)) {}
+    ~ErrorsIgnored() {
+        XSync(display(), False);
+        XSetErrorHandler(previous);
+    }
+    ErrorsIgnored(const ErrorsIgnored&) = delete;
+    ErrorsIgnored& operator=(const ErrorsIgnored&) = delete;
+
+private:
+    XErrorHandler previous;
+};
+
+bool viewable(Window window) {
+    XWindowAttributes a{};
+    return XGetWindowAttributes(display(), window, &a) != 0 && a.map_state == IsViewable;
+}
+
+Window searchTree(Window parent, const std::string& title) {
+    Window root = None, up = None, *children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display(), parent, &root, &up, &children, &count) == 0) {
+        return None;
+    }
+    Window found = None;
+    // Top of the stacking order first.
+    for (unsigned i = count; i-- > 0 && found == None;) {
+        if (windowTitle(children[i]) == title && viewable(children[i])) {
+            found = children[i];
+        } else {
+            found = searchTree(children[i], title); // under a window manager's frame
+        }
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+    return found;
+}
+
+void flushInput() {
+    XSync(display(), False);
+}
+
+} // namespace
+
+bool waitUntil(const std::function<bool()>& condition, double seconds) {
+    const auto end = std::chrono::steady_clock::now() +
+                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                         std::chrono::duration<double>(seconds));
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+std::string programPath() {
+    return std::string(KELVARA_BINARY_DIR) + "/kelvara";
+}
+
+TempFolder::TempFolder() {
+    char pattern[] = "/tmp/kelvara-e2e-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path = pattern;
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(path, ignored);
+}
+
+std::string ConfigHome::readRegistry() const {
+    return readText(registryPath());
+}
+
+void ConfigHome::writeRegistry(const std::string& text) const {
+    fs::create_directories(fs::path(registryPath()).parent_path());
+    std::ofstream(registryPath(), std::ios::binary) << text;
+}
+
+Program::Program(const std::vector<std::string>& arguments, const Environment& environment,
+                 const std::string& path) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        bool replaced = false;
+        for (const auto& [name, value] : environment) {
+            replaced = replaced || entry.compare(0, name.size() + 1, name + "=") == 0;
+        }
+        if (!replaced) {
+            env.push_back(entry);
+        }
+    }
+    for (const auto& [name, value] : environment) {
+        env.push_back(name + "=" + value);
+    }
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
+    for (const std::string& a : arguments) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    const std::string out = output.path + "/stdout", err = output.path + "/stderr";
+
+    pid = fork();
+    if (pid == 0) {
+        if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) {
+            _exit(126);
+        }
+        execve(path.c_str(), argv.data(), envp.data());
+        std::perror("execve");
+        _exit(127);
+    }
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+}
+
+Program::~Program() {
+    if (running()) {
+        ::kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+}
+
+bool Program::running() {
+    if (status >= 0 || pid <= 0) {
+        return false;
+    }
+    int s = 0;
+    if (waitpid(pid, &s, WNOHANG) == pid) {
+        status = WIFEXITED(s) ? WEXITSTATUS(s) : 128 + WTERMSIG(s);
+        return false;
+    }
+    return true;
+}
+
+bool Program::waitForExit(double seconds) {
+    return waitUntil([this] { return !running(); }, seconds);
+}
+
+int Program::exitStatus() {
+    running();
+    return status;
+}
+
+void Program::signal(int number) {
+    if (running()) {
+        ::kill(pid, number);
+    }
+}
+
+std::string Program::standardOutput() const {
+    return readText(output.path + "/stdout");
+}
+std::string Program::standardError() const {
+    return readText(output.path + "/stderr");
+}
+
+Display* display() {
+    static Display* connection = [] {
+        Display* d = XOpenDisplay(nullptr);
+        if (d == nullptr) {
+            throw std::runtime_error("cannot open the X display; is DISPLAY set?");
+        }
+        return d;
+    }();
+    return connection;
+}
+
+int displayWidth() {
+    return DisplayWidth(display(), DefaultScreen(display()));
+}
+int displayHeight() {
+    return DisplayHeight(display(), DefaultScreen(display()));
+}
+
+std::string windowTitle(Window window) {
+    ErrorsIgnored ignored;
+    std::string title;
+    Atom utf8 = XInternAtom(display(), "UTF8_STRING", False);
+    Atom netName = XInternAtom(display(), "_NET_WM_NAME", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display(), window, netName, 0, 1024, False, utf8, &type, &format, &count,
+                           &after, &data) == Success &&
+        data != nullptr) {
+        title.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+        return title;
+    }
+    char* name = nullptr;
+    if (XFetchName(display(), window, &name) != 0 && name != nullptr) {
+        title = name;
+        XFree(name);
+    }
+    return title;
+}
+
+Window findWindow(const std::string& title) {
+    ErrorsIgnored ignored;
+    return searchTree(DefaultRootWindow(display()), title);
+}
+
+Window waitForWindow(const std::string& title, double seconds) {
+    Window found = None;
+    waitUntil([&] { return (found = findWindow(title)) != None; }, seconds);
+    return found;
+}
+
+bool waitForWindowGone(const std::string& title, double seconds) {
+    return waitUntil([&] { return findWindow(title) == None; }, seconds);
+}
+
+Geometry windowGeometry(Window window) {
+    ErrorsIgnored ignored;
+    Geometry g;
+    XWindowAttributes a{};
+    if (XGetWindowAttributes(display(), window, &a) == 0) {
+        return g;
+    }
+    Window child = None;
+    XTranslateCoordinates(display(), window, DefaultRootWindow(display()), 0, 0, &g.x, &g.y,
+                          &child);
+    g.width = a.width;
+    g.height = a.height;
+    return g;
+}
+
+void moveTo(Window window, int x, int y) {
+    const Geometry g = windowGeometry(window);
+    XTestFakeMotionEvent(display(), DefaultScreen(display()), g.x + x, g.y + y, CurrentTime);
+    flushInput();
+}
+
+void clickIn(Window window, int x, int y, unsigned button) {
+    moveTo(window, x, y);
+    XTestFakeButtonEvent(display(), button, True, CurrentTime);
+    XTestFakeButtonEvent(display(), button, False, CurrentTime);
+    flushInput();
+}
+
+void pressKey(const std::string& keysymName) {
+    const KeySym sym = XStringToKeysym(keysymName.c_str());
+    const KeyCode code = XKeysymToKeycode(display(), sym);
+    if (code == 0) {
+        throw std::runtime_error("no key for " + keysymName);
+    }
+    XTestFakeKeyEvent(display(), code, True, CurrentTime);
+    XTestFakeKeyEvent(display(), code, False, CurrentTime);
+    flushInput();
+}
+
+std::vector<uint32_t> readPixels(Window window, int x, int y, int width, int height) {
+    ErrorsIgnored ignored;
+    std::vector<uint32_t> pixels;
+    XImage* image = XGetImage(display(), window, x, y, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return pixels;
+    }
+    pixels.reserve(static_cast<size_t>(width) * height);
+    for (int row = 0; row < height; ++row) {
+        for (int col = 0; col < width; ++col) {
+            const unsigned long p = XGetPixel(image, col, row);
+            auto channel = [p](unsigned long mask) {
+                int shift = 0;
+                while (mask != 0 && (mask & 1) == 0) {
+                    mask >>= 1;
+                    ++shift;
+                }
+                return static_cast<uint32_t>(((p >> shift) & mask) * 255 / (mask ? mask : 1));
+            };
+            pixels.push_back(channel(image->red_mask) << 16 | channel(image->green_mask) << 8 |
+                             channel(image->blue_mask));
+        }
+    }
+    XDestroyImage(image);
+    return pixels;
+}
+
+void clearWindow(Window window) {
+    ErrorsIgnored ignored;
+    XClearWindow(display(), window);
+}
+
+uint32_t readPixel(Window window, int x, int y) {
+    const std::vector<uint32_t> p = readPixels(window, x, y, 1, 1);
+    return p.empty() ? 0xFFFFFFFFu : p[0];
+}
+
+std::string screenshot(const std::string& name) {
+    const fs::path folder = fs::path(KELVARA_BINARY_DIR) / "test-output";
+    std::error_code ignored;
+    fs::create_directories(folder, ignored);
+    const std::string path = (folder / (name + ".png")).string();
+    const std::string command = "import -window root '" + path + "' 2>/dev/null";
+    if (std::system(command.c_str()) != 0) {
+        return {};
+    }
+    std::printf("screenshot: %s\n", path.c_str());
+    return path;
+}
+
+HostWindow::HostWindow(int width, int height, uint32_t background) {
+    Display* d = display();
+    window = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, static_cast<unsigned>(width),
+                                 static_cast<unsigned>(height), 0, 0, background);
+    XStoreName(d, window, "kelvara e2e host");
+    XMapRaised(d, window);
+    XSync(d, False);
+    waitUntil([this] { return viewable(window); });
+}
+
+HostWindow::~HostWindow() {
+    XDestroyWindow(display(), window);
+    XSync(display(), False);
+}
+
+} // namespace e2e

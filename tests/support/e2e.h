@@ -1,0 +1,134 @@
+// Helpers of the end-to-end tests: run the real program on the private X server, find and
+// drive its windows with XTest, read pixels back and keep screenshots.
+//
+//   e2e::ConfigHome config;                         // a fresh XDG_CONFIG_HOME
+//   e2e::Program run({"/c"}, config.environment());  // build/kelvara /c
+//   Window dialog = e2e::waitForWindow("Tarnwick Screensaver Settings");
+//   e2e::clickIn(dialog, 237, 316);                  // client coordinates
+//   ASSERT_TRUE(run.waitForExit());
+//   EXPECT_EQ(run.exitStatus(), 0);
+//
+// Every wait polls its condition until a generous time-out; none of them sleeps blindly.
+#pragma once
+
+// No X11 header here: its macros (None, Bool, Status) break GoogleTest's own names.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+struct _XDisplay;
+
+namespace e2e {
+
+using Window = unsigned long; // an X window id (XID)
+constexpr Window noWindow = 0;
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+// Generous: the test machine may be busy and Mesa renders on the processor.
+constexpr double defaultTimeout = 30.0;
+
+// Polls condition every few milliseconds until it holds (true) or the time-out passes (false).
+bool waitUntil(const std::function<bool()>& condition, double seconds = defaultTimeout);
+
+// The program under test, build/kelvara.
+std::string programPath();
+
+// A temporary folder, removed with everything in it when this goes.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    std::string path;
+};
+
+// A configuration folder of its own for one run: XDG_CONFIG_HOME and the registry file in it.
+class ConfigHome {
+public:
+    Environment environment() const { return {{"XDG_CONFIG_HOME", folder.path}}; }
+    std::string registryPath() const { return folder.path + "/kelvara/registry.reg"; }
+    // The registry file's text; empty when there is none.
+    std::string readRegistry() const;
+    void writeRegistry(const std::string& text) const;
+    TempFolder folder;
+};
+
+// A started program with its standard output and error captured. Killed (SIGKILL) when this
+// goes while it still runs.
+class Program {
+public:
+    // Runs path (default: the program under test) with the arguments and with environment
+    // entries added to (or replacing those of) this process's environment.
+    explicit Program(const std::vector<std::string>& arguments, const Environment& environment = {},
+                     const std::string& path = programPath());
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool waitForExit(double seconds = defaultTimeout);
+    bool running();
+    // The exit status, or 128 + the signal that ended it; -1 while it runs.
+    int exitStatus();
+    void signal(int number);
+    std::string standardOutput() const;
+    std::string standardError() const;
+
+    pid_t pid = -1;
+
+private:
+    TempFolder output;
+    int status = -1;
+};
+
+// The private X server's connection, opened once.
+_XDisplay* display();
+int displayWidth();
+int displayHeight();
+
+// A viewable top-level window whose title (WM_NAME or _NET_WM_NAME) is title; None when there
+// is none (noWindow).
+Window findWindow(const std::string& title);
+// Waits until such a window is viewable; noWindow after the time-out.
+Window waitForWindow(const std::string& title, double seconds = defaultTimeout);
+// Waits until no viewable window has the title.
+bool waitForWindowGone(const std::string& title, double seconds = defaultTimeout);
+// A window's title, its position on the root window and its size.
+std::string windowTitle(Window window);
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+Geometry windowGeometry(Window window);
+
+// Real input through XTest; positions are in the window's own (client) coordinates.
+void moveTo(Window window, int x, int y);
+void clickIn(Window window, int x, int y, unsigned button = 1);
+// A key by its keysym name ("Escape", "a", "Return"), pressed and released.
+void pressKey(const std::string& keysymName);
+
+// Pixels of a window as 0xRRGGBB, row by row; empty when the window cannot be read.
+std::vector<uint32_t> readPixels(Window window, int x, int y, int width, int height);
+uint32_t readPixel(Window window, int x, int y);
+// Clears the window to its background, as an expose by another window would.
+void clearWindow(Window window);
+
+// Saves the whole screen as <build>/test-output/<name>.png and prints where to standard output;
+// returns the path ("" when import failed).
+std::string screenshot(const std::string& name);
+
+// A plain window of this test process to host a preview; mapped and viewable on return.
+class HostWindow {
+public:
+    HostWindow(int width, int height, uint32_t background = 0x000000);
+    ~HostWindow();
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+    Window window = noWindow;
+};
+
+} // namespace e2e
