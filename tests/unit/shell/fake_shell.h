@@ -237,7 +237,7 @@ public:
     Application& application() override { return app; }
     Bitmap captureScreen() override {
         log.push_back("captureScreen");
-        return Bitmap(1920, 1080, 32);
+        return Bitmap(64, 48, 32);
     }
     void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int width,
                          int height) override {
