@@ -321,6 +321,12 @@ void TForm1::FormDestroy() {
     if (destroyed) {
         return;
     }
+    if (starting) {
+        // A signal handled by the start-up's message pump: the view is still in use there, so
+        // the teardown waits until the start-up returns.
+        closeRequested = 1;
+        return;
+    }
     destroyed = 1;
     services.application().clearIdleHandler();
     // The saver's textures and quadric go while the GL context still exists.

@@ -373,6 +373,20 @@ TEST_F(TForm1Test, InputDuringTheStartUpEndsTheProgramAsSoonAsItReturns) {
     }
 }
 
+TEST_F(TForm1Test, ATeardownAskedForDuringTheStartUpWaitsUntilItReturns) {
+    CallLog seenByStartUp;
+    view.pendingInput = [&] {
+        view.events->FormDestroy(); // as the back end does on SIGTERM
+        seenByStartUp = log;
+    };
+    auto form = make({"/s"});
+    EXPECT_EQ(countOf(seenByStartUp, "shutdownGraphics"), 0);
+    EXPECT_EQ(countOf(log, "shutdownGraphics"), 1);
+    EXPECT_EQ(services.shutdownView, services.fakeView());
+    EXPECT_TRUE(services.app.terminated);
+    EXPECT_EQ(countOf(log, "buildSaver"), 0);
+}
+
 TEST_F(TForm1Test, TeardownReleasesSaverThenViewThenDesktopThenHidesExactlyOnce) {
     {
         auto form = make({"/s"});
