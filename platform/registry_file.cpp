@@ -314,6 +314,13 @@ void RegistryFile::setValueText(std::string_view section, std::string_view name,
                 }
             }
             line.section = lines[i].section;
+            // A last line that ends in a backslash would take the new line as the rest of its
+            // data; an empty line ends it first.
+            const std::string_view before = trim(lines[at - 1].text);
+            if (!before.empty() && before.back() == '\\') {
+                lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at++),
+                             Line{{}, line.section, {}, false, false, 0});
+            }
             lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
             return;
         }

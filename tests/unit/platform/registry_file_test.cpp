@@ -75,6 +75,12 @@ TEST(RegistryFile, BinaryDataOverSeveralLinesIsOneValueOfAnotherType) {
               "REGEDIT4\n[" + key + "]\n\"blob\"=dword:00000005\n\"resolution\"=dword:00000001\n");
 }
 
+TEST(RegistryFile, AValueAddedAfterAnOpenContinuationStaysAValueOfItsOwn) {
+    RegistryFile file = parse("REGEDIT4\n[" + key + "]\n\"blob\"=hex:01,\\");
+    file.setInteger(key, "resolution", 7);
+    EXPECT_EQ(parse(file.serialise()).value(key, "resolution")->integer, 7);
+}
+
 TEST(RegistryFile, ContentItCannotReadIsReportedWithFileAndLine) {
     EXPECT_EQ(parseError("hello\n"),
               "registry.reg line 1: the file does not start with \"REGEDIT4\"");
