@@ -3,6 +3,7 @@
 // preview form, the stop timer, and the start-up log painted onto the window.
 #include "shell/form_view.h"
 
+#include "data/art.h"
 #include "platform/x11/fltk_loop.h"
 #include "shell/maker_link.h"
 
@@ -157,20 +158,17 @@ void markToolWindow(Window window) {
                     reinterpret_cast<unsigned char*>(&utility), 1);
 }
 
-// Until the artwork library provides the preview picture: a warm gradient with a frame, so
-// that a painted preview is plain to see.
-Bitmap builtInLogo() {
-    Bitmap logo(140, 70, 24);
-    for (int y = 0; y < logo.height; ++y) {
-        uint8_t* p = logo.row(y);
-        for (int x = 0; x < logo.width; ++x, p += 3) {
-            const bool frame = x < 3 || y < 3 || x >= logo.width - 3 || y >= logo.height - 3;
-            p[0] = frame ? 255 : static_cast<uint8_t>(40 + y);             // blue
-            p[1] = frame ? 255 : static_cast<uint8_t>(60 + x);             // green
-            p[2] = frame ? 255 : static_cast<uint8_t>(200 + (x + y) % 56); // red
+// An icon picture (rows of blue, green, red bytes) as the RGB image FLTK takes.
+std::vector<uchar> rgbOf(const Bitmap& picture) {
+    std::vector<uchar> rgb;
+    rgb.reserve(static_cast<size_t>(picture.width) * picture.height * 3);
+    for (int y = 0; y < picture.height; ++y) {
+        const uint8_t* p = picture.row(y);
+        for (int x = 0; x < picture.width; ++x, p += picture.bytesPerPixel()) {
+            rgb.insert(rgb.end(), {p[2], p[1], p[0]});
         }
     }
-    return logo;
+    return rgb;
 }
 
 class FltkForm;
@@ -191,7 +189,7 @@ public:
 
 class FltkForm : public FormView, public FltkMainForm {
 public:
-    FltkForm() : logoPicture(builtInLogo()) {
+    FltkForm() : logoPicture(previewLogoBitmap()) {
         window = new FormWidget(*this, clientWidthStored, clientHeightStored);
         window->copy_label("Settings");
         window->color(FL_BLACK);
@@ -237,6 +235,7 @@ public:
 
         window->end();
         window->resizable(nullptr);
+        setIcons();
         if (fltkMainForm() == nullptr) {
             setFltkMainForm(this);
         }
@@ -463,6 +462,16 @@ public:
     }
 
 private:
+    // The 32 and 16 pixel icons; FLTK copies the images.
+    void setIcons() {
+        const Bitmap large = iconBitmap(32), small = iconBitmap(16);
+        std::vector<uchar> largeRgb = rgbOf(large), smallRgb = rgbOf(small);
+        Fl_RGB_Image largeImage(largeRgb.data(), large.width, large.height, 3);
+        Fl_RGB_Image smallImage(smallRgb.data(), small.width, small.height, 3);
+        const Fl_RGB_Image* icons[] = {&largeImage, &smallImage};
+        window->icons(icons, 2);
+    }
+
     int frameWidth() const { return window->border() ? 2 * frameBorder : 0; }
     int frameHeight() const { return window->border() ? 2 * frameBorder + frameCaption : 0; }
 

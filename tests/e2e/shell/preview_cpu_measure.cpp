@@ -30,9 +30,11 @@ double processorSeconds(pid_t pid) {
     return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-bool painted(Window host) {
-    const std::vector<uint32_t> p = e2e::readPixels(host, 5 + 70, 20 + 35, 1, 1);
-    return !p.empty() && p[0] != 0;
+constexpr uint32_t hostColour = 0x336699; // not in the logo
+
+bool painted(e2e::Window host) {
+    const std::vector<uint32_t> area = e2e::readPixels(host, 5, 20, 140, 70);
+    return !area.empty() && std::count(area.begin(), area.end(), hostColour) == 0;
 }
 
 } // namespace
@@ -40,7 +42,7 @@ bool painted(Window host) {
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
     e2e::ConfigHome config;
-    e2e::HostWindow host(200, 120);
+    e2e::HostWindow host(200, 120, hostColour);
     e2e::Program run({"/p", std::to_string(host.window)}, config.environment());
     if (!e2e::waitUntil([&] { return painted(host.window); })) {
         std::fprintf(stderr, "the preview painted nothing\n%s", run.standardError().c_str());

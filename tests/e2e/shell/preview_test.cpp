@@ -5,27 +5,46 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
-constexpr uint32_t black = 0x000000;
+// A host colour that the logo (mostly black) does not share.
+constexpr uint32_t hostColour = 0x336699;
 
 // Whether the 140 x 70 area at (5, 20) of the host shows a picture rather than the background.
 bool logoPainted(e2e::Window host) {
     const std::vector<uint32_t> area = e2e::readPixels(host, 5, 20, 140, 70);
-    return std::count(area.begin(), area.end(), black) < static_cast<long>(area.size()) / 2;
+    return std::count(area.begin(), area.end(), hostColour) < static_cast<long>(area.size()) / 2;
+}
+
+// The logo as the program carries it: data/preview-logo.ppm, as 0xRRGGBB.
+std::vector<uint32_t> expectedLogo() {
+    std::ifstream in(std::string(KELVARA_SOURCE_DIR) + "/data/preview-logo.ppm", std::ios::binary);
+    std::string magic;
+    int width = 0, height = 0, maximum = 0;
+    in >> magic >> width >> height >> maximum;
+    in.get();
+    std::vector<uint32_t> pixels;
+    for (int i = 0; i < width * height && in; ++i) {
+        const int r = in.get(), g = in.get(), b = in.get();
+        pixels.push_back(static_cast<uint32_t>(r << 16 | g << 8 | b));
+    }
+    return pixels;
 }
 
 TEST(Preview, PaintsTheLogoAtItsPlaceInTheHostAndNothingElse) {
     e2e::ConfigHome config;
-    e2e::HostWindow host(200, 120, black);
+    e2e::HostWindow host(200, 120, hostColour);
     e2e::Program run({"/p", std::to_string(host.window)}, config.environment());
     ASSERT_TRUE(e2e::waitUntil([&] { return logoPainted(host.window); })) << run.standardError();
     e2e::screenshot("preview_logo");
+    EXPECT_EQ(e2e::readPixels(host.window, 5, 20, 140, 70), expectedLogo());
     // Around the picture the host keeps its own background.
-    EXPECT_EQ(e2e::readPixel(host.window, 4, 19), black);
-    EXPECT_EQ(e2e::readPixel(host.window, 145, 50), black);
-    EXPECT_EQ(e2e::readPixel(host.window, 50, 90), black);
+    EXPECT_EQ(e2e::readPixel(host.window, 4, 19), hostColour);
+    EXPECT_EQ(e2e::readPixel(host.window, 145, 50), hostColour);
+    EXPECT_EQ(e2e::readPixel(host.window, 50, 90), hostColour);
     // The form itself never shows.
     EXPECT_EQ(e2e::findWindow("Settings"), e2e::noWindow);
 
@@ -40,7 +59,7 @@ TEST(Preview, PaintsTheLogoAtItsPlaceInTheHostAndNothingElse) {
 
 TEST(Preview, AHostThatGoesOrNeverWasDoesNotEndTheProcess) {
     e2e::ConfigHome config;
-    auto host = std::make_unique<e2e::HostWindow>(200, 120, black);
+    auto host = std::make_unique<e2e::HostWindow>(200, 120, hostColour);
     const e2e::Window id = host->window;
     e2e::Program run({"/p", std::to_string(id)}, config.environment());
     ASSERT_TRUE(e2e::waitUntil([&] { return logoPainted(id); }));
@@ -59,7 +78,7 @@ TEST(Preview, AHostThatGoesOrNeverWasDoesNotEndTheProcess) {
 
 TEST(Preview, RunsBesideASettingsDialogButNotBesideAnotherPreview) {
     e2e::ConfigHome config;
-    e2e::HostWindow host(200, 120, black);
+    e2e::HostWindow host(200, 120, hostColour);
     e2e::Program dialog({"/c"}, config.environment());
     ASSERT_NE(e2e::waitForWindow("Tarnwick Screensaver Settings"), e2e::noWindow);
     e2e::Program preview({"/p", std::to_string(host.window)}, config.environment());
