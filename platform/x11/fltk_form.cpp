@@ -302,6 +302,9 @@ public:
                 window->position((Fl::w() - width()) / 2, (Fl::h() - height()) / 2);
             }
             window->show();
+            // A full-screen window is made without a title; give it the caption all the same.
+            const std::string caption = window->label() != nullptr ? window->label() : "";
+            window->copy_label(caption.c_str());
             XErrorsIgnored ignored;
             markToolWindow(fl_xid(window));
             keepAbove(fl_xid(window));
@@ -351,6 +354,9 @@ public:
         closed = true;
         Fl::remove_timeout(onStop, this);
         window->hide();
+        if (fl_display != nullptr) {
+            XFlush(fl_display); // gone from the screen now, not after the teardown
+        }
         if (events != nullptr) {
             events->FormDestroy();
         }
