@@ -236,12 +236,21 @@ public:
         window->end();
         window->resizable(nullptr);
         setIcons();
+        if (liveForms().empty()) {
+            Fl::add_system_handler(countMotion, nullptr);
+        }
+        liveForms().push_back(this);
         if (fltkMainForm() == nullptr) {
             setFltkMainForm(this);
         }
     }
 
     ~FltkForm() override {
+        auto& live = liveForms();
+        live.erase(std::remove(live.begin(), live.end(), this), live.end());
+        if (live.empty()) {
+            Fl::remove_system_handler(countMotion);
+        }
         Fl::remove_timeout(onStop, this);
         if (fltkMainForm() == this) {
             setFltkMainForm(nullptr);
@@ -507,6 +516,27 @@ private:
         return reinterpret_cast<void*>(static_cast<intptr_t>(control));
     }
 
+    static std::vector<FltkForm*>& liveForms() {
+        static std::vector<FltkForm*> forms;
+        return forms;
+    }
+
+    // Every motion event counts: FLTK merges the motion events waiting in one batch into one,
+    // so they are counted here, as X delivers them, before that merging.
+    static int countMotion(void* event, void*) {
+        const XEvent* e = static_cast<const XEvent*>(event);
+        if (e->type != MotionNotify) {
+            return 0;
+        }
+        for (FltkForm* form : liveForms()) {
+            if (form->window->shown() && fl_xid(form->window) == e->xmotion.window) {
+                form->report(&FormEvents::FormMouseMove);
+                break;
+            }
+        }
+        return 0; // FLTK goes on with it as usual
+    }
+
     static void onStop(void* self) { static_cast<FltkForm*>(self)->report(&FormEvents::stopTimer); }
 
     FormWidget* window = nullptr;
@@ -542,8 +572,7 @@ int FormWidget::handle(int event) {
         return 1;
     case FL_MOVE:
     case FL_DRAG:
-        form.report(&FormEvents::FormMouseMove);
-        return 1;
+        return 1; // counted from the X events themselves (see countMotion)
     case FL_ENTER:
     case FL_FOCUS:
         return 1;

@@ -113,6 +113,26 @@ TEST(FltkForm, FullScreenInputReachesTheEventsAndCloseReportsOnce) {
     EXPECT_TRUE(e2e::waitForWindowGone("kelvara form test"));
 }
 
+TEST(FltkForm, EveryMotionEventCountsAlsoInABurst) {
+    auto form = createFormView();
+    CountingEvents events;
+    form->setEvents(&events);
+    form->setCaption("kelvara motion test");
+    form->makeFullScreen();
+    form->show();
+    const e2e::Window window = e2e::waitForWindow("kelvara motion test");
+    ASSERT_NE(window, e2e::noWindow);
+    e2e::moveTo(window, 500, 400);
+    ASSERT_TRUE(pumpUntil(*form, [&] { return events.moves >= 1; }));
+    const int before = events.moves;
+    // Eleven moves sent before the form looks: all of them arrive as events of their own.
+    for (int i = 1; i <= 11; ++i) {
+        e2e::moveTo(window, 10 + i, 10 + i);
+    }
+    EXPECT_TRUE(pumpUntil(*form, [&] { return events.moves == before + 11; })) << events.moves;
+    form->close();
+}
+
 TEST(FltkForm, TheStartUpLogStaysPaintedOverLaterExposes) {
     auto form = createFormView();
     form->makeFullScreen();
