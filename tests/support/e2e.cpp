@@ -260,6 +260,22 @@ Window waitForWindow(const std::string& title, double seconds) {
     return found;
 }
 
+std::vector<Window> topLevelWindows() {
+    ErrorsIgnored ignored;
+    std::vector<Window> found;
+    Window root = None, up = None, *children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display(), DefaultRootWindow(display()), &root, &up, &children, &count) != 0) {
+        for (unsigned i = 0; i < count; ++i) {
+            if (viewable(children[i])) {
+                found.push_back(children[i]);
+            }
+        }
+        XFree(children);
+    }
+    return found;
+}
+
 bool waitForWindowGone(const std::string& title, double seconds) {
     return waitUntil([&] { return findWindow(title) == None; }, seconds);
 }

@@ -96,6 +96,8 @@ int displayHeight();
 Window findWindow(const std::string& title);
 // Waits until such a window is viewable; noWindow after the time-out.
 Window waitForWindow(const std::string& title, double seconds = defaultTimeout);
+// The viewable top-level windows, titled or not (a dropped-down list is one of them).
+std::vector<Window> topLevelWindows();
 // Waits until no viewable window has the title.
 bool waitForWindowGone(const std::string& title, double seconds = defaultTimeout);
 // A window's title, its position on the root window and its size.

@@ -56,14 +56,14 @@ TEST(SettingsDialog, TheResolutionListHoldsTheServersModes) {
     const e2e::Window dialog = e2e::waitForWindow(dialogTitle);
     ASSERT_NE(dialog, e2e::noWindow) << run.standardError();
     // Open the list, step two entries down and pick: only a list with modes gets there.
+    const size_t windows = e2e::topLevelWindows().size();
     e2e::clickIn(dialog, resX, resY);
-    ASSERT_TRUE(e2e::waitUntil([&] {
-        return e2e::findWindow(dialogTitle) != e2e::noWindow; // the menu is open above the dialog
-    }));
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::topLevelWindows().size() > windows; }));
     e2e::screenshot("settings_resolution_list");
     e2e::pressKey("Down");
     e2e::pressKey("Down");
     e2e::pressKey("Return");
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::topLevelWindows().size() == windows; }));
     e2e::clickIn(dialog, okX, okY);
     ASSERT_TRUE(run.waitForExit());
     EXPECT_NE(config.readRegistry().find("\"resolution\"=dword:00000002\n"), std::string::npos)
