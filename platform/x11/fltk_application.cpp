@@ -80,7 +80,7 @@ public:
 
     void run() override {
         if (!terminated && mainForm != nullptr) {
-            runGuarded([] { mainForm->showAsMainForm(); });
+            mainForm->showAsMainForm(); // a form that cannot show ends the run with its error
         }
         while (!terminated && (mainForm == nullptr || !mainForm->isClosed())) {
             if (mainForm == nullptr && Fl::first_window() == nullptr && !handler) {

@@ -5,6 +5,7 @@
 
 #include "data/art.h"
 #include "platform/x11/fltk_loop.h"
+#include "shell/exception.h"
 #include "shell/maker_link.h"
 
 #include <FL/Fl.H>
@@ -22,6 +23,7 @@
 #include <X11/Xatom.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -171,6 +173,19 @@ std::vector<uchar> rgbOf(const Bitmap& picture) {
     return rgb;
 }
 
+// FLTK ends the process when it cannot open the display; this reports it as an error instead.
+void openDisplay() {
+    if (fl_display != nullptr) {
+        return;
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        const char* name = std::getenv("DISPLAY");
+        throw Exception(std::string("Cannot open the X display \"") + (name ? name : "") + "\"");
+    }
+    fl_open_display(display);
+}
+
 class FltkForm;
 
 enum class Control : intptr_t { button1 = 1, button2, label2 };
@@ -305,6 +320,7 @@ public:
             return; // the preview paints into its host; its own window never shows
         }
         if (!window->shown()) {
+            openDisplay();
             if (fullScreen) {
                 window->fullscreen();
             } else {

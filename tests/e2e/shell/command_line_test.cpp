@@ -42,4 +42,21 @@ TEST(CommandLine, APreviewHostThatIsNoNumberShowsTheErrorAndEnds) {
     EXPECT_EQ(run.exitStatus(), 0);
 }
 
+TEST(CommandLine, WithoutADisplayErrorsArePrintedAndTheProgramEnds) {
+    e2e::ConfigHome config;
+    e2e::Environment env = config.environment();
+    env.emplace_back("DISPLAY", ":999"); // no server there
+    e2e::Program badHost({"/p", "abc"}, env);
+    ASSERT_TRUE(badHost.waitForExit());
+    EXPECT_EQ(badHost.exitStatus(), 0);
+    EXPECT_EQ(badHost.standardError(), "'abc' is not a valid integer value.\n");
+
+    e2e::Program settings({"/c"}, env);
+    ASSERT_TRUE(settings.waitForExit());
+    EXPECT_EQ(settings.exitStatus(), 0);
+    EXPECT_NE(settings.standardError().find("Cannot open the X display \":999\""),
+              std::string::npos)
+        << settings.standardError();
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,6 +31,17 @@ TEST(InstanceLock, IsHeldUntilTheHoldingProcessEndsEvenByKill9) {
     EXPECT_FALSE(createInstanceLock(name)); // and now this process holds it
     close(ready[0]);
     close(ready[1]);
+}
+
+TEST(InstanceLock, IsOnePerXDisplay) {
+    const std::string name = "KELVARA_TEST_DISPLAY_" + std::to_string(getpid());
+    setenv("DISPLAY", ":901", 1);
+    ASSERT_TRUE(createInstanceLock(name));
+    EXPECT_FALSE(createInstanceLock(name));
+    setenv("DISPLAY", ":902", 1); // another session of the same user
+    EXPECT_TRUE(createInstanceLock(name));
+    unsetenv("DISPLAY");
+    EXPECT_TRUE(createInstanceLock(name));
 }
 
 TEST(InstanceLock, IsNotInheritedByChildPrograms) {
