@@ -6,6 +6,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,31 +67,35 @@ void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int 
     const Window host = static_cast<Window>(window);
     if (XGetWindowAttributes(display, host, &attributes) != 0 && ignoredErrors == 0 &&
         attributes.visual != nullptr && attributes.visual->c_class == TrueColor &&
-        attributes.depth >= 15 && attributes.depth <= 32) {
-        // One buffer for the life of the process: every pass paints the same small picture.
-        static std::vector<uint32_t> pixels;
-        pixels.resize(static_cast<size_t>(width) * height);
-        const Visual* v = attributes.visual;
-        for (int row = 0; row < height; ++row) {
-            const uint8_t* s = picture.row(row);
-            uint32_t* d = pixels.data() + static_cast<size_t>(row) * width;
-            for (int col = 0; col < width; ++col, s += picture.bytesPerPixel()) {
-                d[col] = static_cast<uint32_t>(scaleInto(s[2], v->red_mask) |
-                                               scaleInto(s[1], v->green_mask) |
-                                               scaleInto(s[0], v->blue_mask));
-            }
-        }
+        attributes.depth >= 8 && attributes.depth <= 32) {
+        // The image in the host's own format, whatever its depth and byte order, through
+        // XPutPixel. One buffer for the life of the process: every pass paints the same small
+        // picture, so frames allocate nothing after the first.
         XImage* image = XCreateImage(
             display, attributes.visual, static_cast<unsigned>(attributes.depth), ZPixmap, 0,
-            reinterpret_cast<char*>(pixels.data()), static_cast<unsigned>(width),
-            static_cast<unsigned>(height), 32, width * 4);
+            nullptr, static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
         if (image != nullptr) {
-            if (image->bits_per_pixel == 32) {
-                GC gc = XCreateGC(display, host, 0, nullptr);
-                XPutImage(display, host, gc, image, 0, 0, x, y, static_cast<unsigned>(width),
-                          static_cast<unsigned>(height));
-                XFreeGC(display, gc);
+            static std::vector<char> buffer;
+            buffer.resize(static_cast<size_t>(image->bytes_per_line) * height);
+            image->data = buffer.data();
+            const Visual* v = attributes.visual;
+            // A 32-bit host keeps alpha in the bits no colour uses: make the logo opaque.
+            const unsigned long alpha =
+                attributes.depth == 32
+                    ? 0xFFFFFFFFul & ~(v->red_mask | v->green_mask | v->blue_mask)
+                    : 0;
+            for (int row = 0; row < height; ++row) {
+                const uint8_t* p = picture.row(row);
+                for (int col = 0; col < width; ++col, p += picture.bytesPerPixel()) {
+                    XPutPixel(image, col, row,
+                              alpha | scaleInto(p[2], v->red_mask) |
+                                  scaleInto(p[1], v->green_mask) | scaleInto(p[0], v->blue_mask));
+                }
             }
+            GC gc = XCreateGC(display, host, 0, nullptr);
+            XPutImage(display, host, gc, image, 0, 0, x, y, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height));
+            XFreeGC(display, gc);
             image->data = nullptr; // ours, not Xlib's
             XDestroyImage(image);
         }
