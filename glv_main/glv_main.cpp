@@ -59,8 +59,8 @@ GLV::~GLV() {
 void GLV::Resize() {
     if (!control || !surface)
         return;
-    int width = control->clientWidth();
-    // A window without height has no aspect ratio; one row stands in for it.
+    // A window without height (or width) has no aspect ratio; one row (or column) stands in.
+    int width = control->clientWidth() > 0 ? control->clientWidth() : 1;
     int height = control->clientHeight() > 0 ? control->clientHeight() : 1;
     surface->resize(width, height);
     glMatrixMode(GL_PROJECTION);

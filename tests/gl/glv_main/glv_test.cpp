@@ -120,6 +120,11 @@ TEST(GlvOnX, ResizeFollowsTheFormAndSurvivesAZeroHeight) {
         glGetIntegerv(GL_MATRIX_MODE, &mode);
         EXPECT_EQ(mode, GL_MODELVIEW);
     }
+    form.setSize(0, 100);
+    GLdouble projection[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    for (double value : projection)
+        EXPECT_TRUE(std::isfinite(value));
 }
 
 TEST(GlvOnX, SwapPresentsTheBackBuffer) {
