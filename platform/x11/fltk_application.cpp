@@ -7,6 +7,7 @@
 #include "platform/x11/fltk_loop.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Window.H>
 
 #include <cerrno>
 #include <csignal>
@@ -55,7 +56,12 @@ public:
         }
     }
 
-    void setTitle(const std::string& newTitle) override { title = newTitle; }
+    // The window class (WM_CLASS) names the application to the desktop, as the title does
+    // on the taskbar elsewhere.
+    void setTitle(const std::string& newTitle) override {
+        title = newTitle;
+        Fl_Window::default_xclass(title.c_str());
+    }
 
     void setIdleHandler(std::function<void(bool& done)> newHandler, int newPaceMs) override {
         clearIdleHandler();
