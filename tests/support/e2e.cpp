@@ -57,7 +57,11 @@ bool viewable(Window window) {
     return XGetWindowAttributes(display(), window, &a) != 0 && a.map_state == IsViewable;
 }
 
-Window searchTree(Window parent, const std::string& title) {
+bool matches(const std::string& name, const std::string& title, Title match) {
+    return match == Title::exact ? name == title : name.compare(0, title.size(), title) == 0;
+}
+
+Window searchTree(Window parent, const std::string& title, Title match) {
     Window root = None, up = None, *children = nullptr;
     unsigned count = 0;
     if (XQueryTree(display(), parent, &root, &up, &children, &count) == 0) {
@@ -66,10 +70,10 @@ Window searchTree(Window parent, const std::string& title) {
     Window found = None;
     // Top of the stacking order first.
     for (unsigned i = count; i-- > 0 && found == None;) {
-        if (windowTitle(children[i]) == title && viewable(children[i])) {
+        if (matches(windowTitle(children[i]), title, match) && viewable(children[i])) {
             found = children[i];
         } else {
-            found = searchTree(children[i], title); // under a window manager's frame
+            found = searchTree(children[i], title, match); // under a window manager's frame
         }
     }
     if (children != nullptr) {
@@ -249,14 +253,14 @@ std::string windowTitle(Window window) {
     return title;
 }
 
-Window findWindow(const std::string& title) {
+Window findWindow(const std::string& title, Title match) {
     ErrorsIgnored ignored;
-    return searchTree(DefaultRootWindow(display()), title);
+    return searchTree(DefaultRootWindow(display()), title, match);
 }
 
-Window waitForWindow(const std::string& title, double seconds) {
+Window waitForWindow(const std::string& title, double seconds, Title match) {
     Window found = None;
-    waitUntil([&] { return (found = findWindow(title)) != None; }, seconds);
+    waitUntil([&] { return (found = findWindow(title, match)) != None; }, seconds);
     return found;
 }
 
@@ -276,8 +280,8 @@ std::vector<Window> topLevelWindows() {
     return found;
 }
 
-bool waitForWindowGone(const std::string& title, double seconds) {
-    return waitUntil([&] { return findWindow(title) == None; }, seconds);
+bool waitForWindowGone(const std::string& title, double seconds, Title match) {
+    return waitUntil([&] { return findWindow(title, match) == None; }, seconds);
 }
 
 Geometry windowGeometry(Window window) {

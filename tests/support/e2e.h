@@ -91,15 +91,20 @@ _XDisplay* display();
 int displayWidth();
 int displayHeight();
 
-// A viewable top-level window whose title (WM_NAME or _NET_WM_NAME) is title; None when there
-// is none (noWindow).
-Window findWindow(const std::string& title);
+// How a title is matched: the whole of it, or its start (the full-screen caption is "Kelvara, "
+// followed by the renderer's name).
+enum class Title { exact, prefix };
+
+// A viewable window whose title (_NET_WM_NAME or WM_NAME) matches; noWindow when there is none.
+Window findWindow(const std::string& title, Title match = Title::exact);
 // Waits until such a window is viewable; noWindow after the time-out.
-Window waitForWindow(const std::string& title, double seconds = defaultTimeout);
+Window waitForWindow(const std::string& title, double seconds = defaultTimeout,
+                     Title match = Title::exact);
 // The viewable top-level windows, titled or not (a dropped-down list is one of them).
 std::vector<Window> topLevelWindows();
 // Waits until no viewable window has the title.
-bool waitForWindowGone(const std::string& title, double seconds = defaultTimeout);
+bool waitForWindowGone(const std::string& title, double seconds = defaultTimeout,
+                       Title match = Title::exact);
 // A window's title, its position on the root window and its size.
 std::string windowTitle(Window window);
 struct Geometry {

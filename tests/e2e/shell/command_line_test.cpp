@@ -14,7 +14,7 @@ TEST(CommandLine, NoSwitchOrAnUnknownOneEndsSilently) {
         EXPECT_EQ(run.exitStatus(), 0);
         EXPECT_EQ(run.standardError(), "");
         EXPECT_EQ(run.standardOutput(), "");
-        EXPECT_EQ(e2e::findWindow("Kelvara"), e2e::noWindow);
+        EXPECT_EQ(e2e::findWindow("Kelvara", e2e::Title::prefix), e2e::noWindow);
     }
 }
 
