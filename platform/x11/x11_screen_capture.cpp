@@ -11,6 +11,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -118,10 +119,12 @@ public:
     SharedImage(const SharedImage&) = delete;
     SharedImage& operator=(const SharedImage&) = delete;
 
-    bool read() {
+    // Reads rows [top, top + rows) of the screen into the image's first rows.
+    bool read(int top, int rows) {
         if (!attached)
             return false;
-        bool done = XShmGetImage(display, DefaultRootWindow(display), image, 0, 0, AllPlanes);
+        image->height = rows;
+        bool done = XShmGetImage(display, DefaultRootWindow(display), image, 0, top, AllPlanes);
         XSync(display, False);
         return done && errorsSeen == 0;
     }
@@ -135,6 +138,33 @@ private:
     bool trapping = false;
     bool attached = false;
 };
+
+constexpr int stripRows = 64;
+
+// Copies the image's rows into picture from row top on, as blue, green, red, unused.
+void convertRows(XImage& image, Bitmap& picture, int top) {
+    bool plainBgrx = image.bits_per_pixel == 32 && image.byte_order == LSBFirst &&
+                     image.red_mask == 0xFF0000 && image.green_mask == 0xFF00 &&
+                     image.blue_mask == 0xFF;
+    Channel red(image.red_mask), green(image.green_mask), blue(image.blue_mask);
+    int width = std::min(image.width, picture.width);
+    for (int y = 0; y < image.height && top + y < picture.height; ++y) {
+        uint8_t* out = picture.row(top + y);
+        const char* in = image.data + static_cast<size_t>(y) * image.bytes_per_line;
+        if (plainBgrx) {
+            // Already the bitmap's own layout.
+            std::memcpy(out, in, static_cast<size_t>(width) * 4);
+            continue;
+        }
+        for (int x = 0; x < width; ++x) {
+            unsigned long pixel = XGetPixel(&image, x, y);
+            out[4 * x] = blue(pixel);
+            out[4 * x + 1] = green(pixel);
+            out[4 * x + 2] = red(pixel);
+            out[4 * x + 3] = 0;
+        }
+    }
+}
 
 } // namespace
 
@@ -157,45 +187,35 @@ Bitmap captureScreen() {
     if (visual->c_class != TrueColor && visual->c_class != DirectColor)
         throw Exception("Cannot read the screen: it has no true-colour visual");
 
-    SharedImage shared(display, visual, width, height);
-    XImage* image = shared.image;
-    if (!shared.read()) {
-        errorsSeen = 0;
-        XSync(display, False);
-        XErrorHandler previous = XSetErrorHandler(countError);
-        image = XGetImage(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
-                          static_cast<unsigned>(height), AllPlanes, ZPixmap);
-        XSync(display, False);
-        XSetErrorHandler(previous);
-        if (!image || errorsSeen) {
-            if (image)
-                XDestroyImage(image);
-            throw Exception("Cannot read the screen");
+    Bitmap picture(width, height, 32);
+    {
+        // A strip at a time through one small segment: fresh memory costs a page fault per
+        // page on first touch, and the bitmap already pays that once for the whole screen.
+        SharedImage shared(display, visual, width, std::min(height, stripRows));
+        bool done = shared.image != nullptr;
+        for (int top = 0; done && top < height; top += stripRows) {
+            done = shared.read(top, std::min(stripRows, height - top));
+            if (done)
+                convertRows(*shared.image, picture, top);
         }
+        if (done)
+            return picture;
     }
 
-    Bitmap picture(image->width, image->height, 32);
-    bool plainBgrx = image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
-                     image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 &&
-                     image->blue_mask == 0xFF;
-    Channel red(image->red_mask), green(image->green_mask), blue(image->blue_mask);
-    for (int y = 0; y < image->height; ++y) {
-        uint8_t* out = picture.row(y);
-        const char* in = image->data + static_cast<size_t>(y) * image->bytes_per_line;
-        if (plainBgrx) {
-            // Already blue, green, red, unused: the bitmap's own layout.
-            std::memcpy(out, in, picture.rowBytes());
-            continue;
-        }
-        for (int x = 0; x < image->width; ++x) {
-            unsigned long pixel = XGetPixel(image, x, y);
-            out[4 * x] = blue(pixel);
-            out[4 * x + 1] = green(pixel);
-            out[4 * x + 2] = red(pixel);
-            out[4 * x + 3] = 0;
-        }
+    errorsSeen = 0;
+    XSync(display, False);
+    XErrorHandler previous = XSetErrorHandler(countError);
+    XImage* image =
+        XGetImage(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
+                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    if (!image || errorsSeen || image->width != width || image->height != height) {
+        if (image)
+            XDestroyImage(image);
+        throw Exception("Cannot read the screen");
     }
-    if (image != shared.image)
-        XDestroyImage(image);
+    convertRows(*image, picture, 0);
+    XDestroyImage(image);
     return picture;
 }
