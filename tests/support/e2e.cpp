@@ -312,6 +312,18 @@ void clickIn(Window window, int x, int y, unsigned button) {
     flushInput();
 }
 
+void closeWindow(Window window) {
+    ErrorsIgnored ignored;
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window;
+    e.xclient.message_type = XInternAtom(display(), "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(display(), "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display(), window, False, NoEventMask, &e);
+}
+
 void pressKey(const std::string& keysymName) {
     const KeySym sym = XStringToKeysym(keysymName.c_str());
     const KeyCode code = XKeysymToKeycode(display(), sym);

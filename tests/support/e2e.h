@@ -115,6 +115,8 @@ Geometry windowGeometry(Window window);
 // Real input through XTest; positions are in the window's own (client) coordinates.
 void moveTo(Window window, int x, int y);
 void clickIn(Window window, int x, int y, unsigned button = 1);
+// Asks the window to close as a window manager's close box does (WM_DELETE_WINDOW).
+void closeWindow(Window window);
 // A key by its keysym name ("Escape", "a", "Return"), pressed and released.
 void pressKey(const std::string& keysymName);
 

@@ -97,6 +97,17 @@ TEST(SettingsDialog, TheLinkOpensTheAddressAndEndsWithoutStoring) {
     EXPECT_EQ(url.rfind("https://", 0), 0u) << url;
 }
 
+TEST(SettingsDialog, TheCloseBoxEndsWithoutStoring) {
+    e2e::ConfigHome config;
+    e2e::Program run({"/c"}, config.environment());
+    const e2e::Window dialog = e2e::waitForWindow(dialogTitle);
+    ASSERT_NE(dialog, e2e::noWindow) << run.standardError();
+    e2e::closeWindow(dialog);
+    ASSERT_TRUE(run.waitForExit());
+    EXPECT_EQ(run.exitStatus(), 0);
+    EXPECT_FALSE(std::filesystem::exists(config.registryPath()));
+}
+
 TEST(SettingsDialog, ASecondRunEndsAtOnceUntilTheFirstIsGoneEvenByKill9) {
     e2e::ConfigHome config;
     auto first =
