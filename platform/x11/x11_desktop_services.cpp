@@ -52,6 +52,54 @@ unsigned long scaleInto(uint8_t value, unsigned long mask) {
     return (v << shift) & mask;
 }
 
+// The image and graphics context of the preview's passes, made again only when the host's format
+// or the picture's size changes, so that a pass allocates nothing. Kept to the process's end,
+// like the connection they belong to.
+struct PreviewCache {
+    Visual* visual = nullptr;
+    int depth = 0;
+    int width = 0;
+    int height = 0;
+    XImage* image = nullptr;
+    GC gc = nullptr;
+    std::vector<char> buffer;
+} cache;
+
+// The image in the host's own format, whatever its depth and byte order (filled through
+// XPutPixel); nullptr when Xlib cannot make one.
+XImage* previewImage(Display* display, const XWindowAttributes& host, Window window, int width,
+                     int height) {
+    if (cache.image != nullptr && cache.visual == host.visual && cache.depth == host.depth &&
+        cache.width == width && cache.height == height) {
+        return cache.image;
+    }
+    if (cache.image != nullptr) {
+        cache.image->data = nullptr; // the buffer is ours, not Xlib's
+        XDestroyImage(cache.image);
+        cache.image = nullptr;
+    }
+    if (cache.gc != nullptr && cache.depth != host.depth) {
+        XFreeGC(display, cache.gc);
+        cache.gc = nullptr;
+    }
+    if (cache.gc == nullptr) {
+        cache.gc = XCreateGC(display, window, 0, nullptr); // valid for any window of the depth
+    }
+    cache.image =
+        XCreateImage(display, host.visual, static_cast<unsigned>(host.depth), ZPixmap, 0, nullptr,
+                     static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+    if (cache.image == nullptr) {
+        return nullptr;
+    }
+    cache.buffer.resize(static_cast<size_t>(cache.image->bytes_per_line) * height);
+    cache.image->data = cache.buffer.data();
+    cache.visual = host.visual;
+    cache.depth = host.depth;
+    cache.width = width;
+    cache.height = height;
+    return cache.image;
+}
+
 } // namespace
 
 void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int width, int height) {
@@ -68,16 +116,8 @@ void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int 
     if (XGetWindowAttributes(display, host, &attributes) != 0 && ignoredErrors == 0 &&
         attributes.visual != nullptr && attributes.visual->c_class == TrueColor &&
         attributes.depth >= 8 && attributes.depth <= 32) {
-        // The image in the host's own format, whatever its depth and byte order, through
-        // XPutPixel. One buffer for the life of the process: every pass paints the same small
-        // picture, so frames allocate nothing after the first.
-        XImage* image = XCreateImage(
-            display, attributes.visual, static_cast<unsigned>(attributes.depth), ZPixmap, 0,
-            nullptr, static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+        XImage* image = previewImage(display, attributes, host, width, height);
         if (image != nullptr) {
-            static std::vector<char> buffer;
-            buffer.resize(static_cast<size_t>(image->bytes_per_line) * height);
-            image->data = buffer.data();
             const Visual* v = attributes.visual;
             // A 32-bit host keeps alpha in the bits no colour uses: make the logo opaque.
             const unsigned long alpha =
@@ -92,12 +132,8 @@ void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int 
                                   scaleInto(p[1], v->green_mask) | scaleInto(p[0], v->blue_mask));
                 }
             }
-            GC gc = XCreateGC(display, host, 0, nullptr);
-            XPutImage(display, host, gc, image, 0, 0, x, y, static_cast<unsigned>(width),
+            XPutImage(display, host, cache.gc, image, 0, 0, x, y, static_cast<unsigned>(width),
                       static_cast<unsigned>(height));
-            XFreeGC(display, gc);
-            image->data = nullptr; // ours, not Xlib's
-            XDestroyImage(image);
         }
     }
     // Errors arrive after the requests: wait for them while our handler is still in place.
