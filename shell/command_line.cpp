@@ -38,14 +38,22 @@ std::string instanceLockName(const std::vector<std::string>& args) {
     return preview ? "KELVARA_PREVIEW_MUTEX" : "KELVARA_OTHER_MUTEX";
 }
 
-bool ignoresRequirements(const std::vector<std::string>& args) {
+namespace {
+bool hasOption(const std::vector<std::string>& args, std::string_view option) {
     for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--ignore-requirements") {
+        if (args[i] == option) {
             return true;
         }
     }
     return false;
 }
+} // namespace
+
+bool ignoresRequirements(const std::vector<std::string>& args) {
+    return hasOption(args, "--ignore-requirements");
+}
+
+bool reportsFrameRate(const std::vector<std::string>& args) { return hasOption(args, "--report-fps"); }
 
 uintptr_t parseWindowId(const std::string& text) {
     const Exception invalid("'" + text + "' is not a valid integer value");
@@ -99,7 +107,8 @@ std::string usageText() {
     return "Usage: kelvara MODE\n"
            "  /s [--ignore-requirements]  run the screen saver full-screen; with\n"
            "                              --ignore-requirements a missed minimum of the\n"
-           "                              start-up checks is logged but does not stop it\n"
+           "                              start-up checks is logged but does not stop it;\n"
+           "  /s ... --report-fps          print the frame rates when the run ends\n"
            "  /p WINDOW                   paint the preview into the X window WINDOW\n"
            "                              (its id in decimal)\n"
            "  /c                          show the settings dialog\n"

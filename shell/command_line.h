@@ -19,6 +19,8 @@ std::string instanceLockName(const std::vector<std::string>& args);
 
 // Whether "--ignore-requirements" follows the first argument.
 bool ignoresRequirements(const std::vector<std::string>& args);
+// Whether "--report-fps" follows the first argument: the run prints its frame rates at its end.
+bool reportsFrameRate(const std::vector<std::string>& args);
 
 // A window id in plain decimal digits that fits in 32 bits; anything else throws Exception
 // "'<text>' is not a valid integer value".

@@ -6,6 +6,7 @@
 #include "shell/exception.h"
 #include "shell/maker_link.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace {
@@ -115,6 +116,7 @@ void TForm1::startFullScreen() {
     view.makeFullScreen();
     view.show();
     running = 1;
+    reportFrameRate = reportsFrameRate(args);
 
     SaverRequirements requirements;
     services.saverRequirements(requirements);
@@ -226,6 +228,10 @@ void TForm1::fullScreenIdle() {
     if (introRunning) {
         try {
             introRunning = services.introFrame() != 0;
+            if (introRunning) {
+                introFrames.frame();
+                allFrames.frame(introFrames.last);
+            }
         } catch (...) {
             introRunning = 0;
             services.showError(currentExceptionMessage());
@@ -238,6 +244,8 @@ void TForm1::fullScreenIdle() {
             services.saverSetup(*theSaver);
         }
         services.saverFrame(*theSaver);
+        saverFrames.frame();
+        allFrames.frame(saverFrames.last);
     } catch (...) {
         endRunAfterError(currentExceptionMessage());
     }
@@ -341,4 +349,10 @@ void TForm1::FormDestroy() {
     }
     desktopBitmap.reset();
     view.hide();
+    if (reportFrameRate) {
+        std::printf("kelvara: %llu frames, frames per second: %.1f (intro %.1f, mosaic %.1f)\n",
+                    static_cast<unsigned long long>(allFrames.frames), allFrames.perSecond(),
+                    introFrames.perSecond(), saverFrames.perSecond());
+        std::fflush(stdout);
+    }
 }

@@ -6,6 +6,7 @@
 #include "shell/display_mode.h"
 #include "shell/display_mode_list.h"
 #include "shell/form_view.h"
+#include "shell/frame_rate.h"
 #include "shell/shell_services.h"
 
 #include <array>
@@ -88,4 +89,9 @@ private:
     int32_t graphicsStarted = 0;
     // The frame calls may pump messages (an error box does); a nested pass does nothing.
     int32_t inIdle = 0;
+    // With --report-fps the run prints the intro's and the mosaic's frame rates at its end.
+    int32_t reportFrameRate = 0;
+    FrameRate introFrames;
+    FrameRate saverFrames;
+    FrameRate allFrames;
 };

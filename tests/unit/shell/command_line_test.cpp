@@ -1,4 +1,5 @@
 #include "shell/command_line.h"
+#include "shell/frame_rate.h"
 
 #include "shell/exception.h"
 
@@ -41,12 +42,27 @@ TEST(CommandLineTest, OnlyAPreviewTakesThePreviewLock) {
     EXPECT_EQ(instanceLockName({"/s", "/p"}), "KELVARA_OTHER_MUTEX");
 }
 
-TEST(CommandLineTest, IgnoringRequirementsMustFollowTheFirstArgument) {
+TEST(CommandLineTest, OptionsMustFollowTheFirstArgument) {
     EXPECT_TRUE(ignoresRequirements({"/s", "--ignore-requirements"}));
     EXPECT_TRUE(ignoresRequirements({"/s", "x", "--ignore-requirements"}));
     EXPECT_FALSE(ignoresRequirements({"--ignore-requirements"}));
     EXPECT_FALSE(ignoresRequirements({"/s", "--ignore"}));
     EXPECT_FALSE(ignoresRequirements({}));
+    EXPECT_TRUE(reportsFrameRate({"/s", "--ignore-requirements", "--report-fps"}));
+    EXPECT_FALSE(reportsFrameRate({"--report-fps"}));
+}
+
+TEST(CommandLineTest, FrameRateCountsTheTimeBetweenFirstAndLastFrame) {
+    FrameRate rate;
+    EXPECT_EQ(rate.perSecond(), 0);
+    const FrameRate::Clock::time_point start{};
+    rate.frame(start);
+    EXPECT_EQ(rate.perSecond(), 0);
+    for (int i = 1; i <= 50; ++i) {
+        rate.frame(start + std::chrono::milliseconds(20 * i));
+    }
+    EXPECT_EQ(rate.frames, 51u);
+    EXPECT_DOUBLE_EQ(rate.perSecond(), 50.0);
 }
 
 TEST(CommandLineTest, WindowIdsArePlainDecimalThatFitsIn32Bits) {
