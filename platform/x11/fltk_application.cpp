@@ -174,6 +174,21 @@ private:
             runGuarded([] { mainForm->closeMainForm(); });
         }
         static_cast<FltkApplication*>(self)->terminate();
+        // An error box open at that moment would keep the process waiting for its OK.
+        dismissModalWindows();
+    }
+
+    static void dismissModalWindows() {
+        Fl_Window* modal[8];
+        int count = 0;
+        for (Fl_Window* w = Fl::first_window(); w != nullptr && count < 8; w = Fl::next_window(w)) {
+            if (w->modal()) {
+                modal[count++] = w;
+            }
+        }
+        for (int i = 0; i < count; ++i) {
+            modal[i]->hide();
+        }
     }
 
     std::string title;

@@ -19,8 +19,6 @@
 #include <fstream>
 #include <functional>
 #include <string>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -132,20 +130,6 @@ bool allBlack(const Bitmap& screen) {
 
 // Whether another full-screen run of this user holds the program's instance lock (an abstract
 // socket): on a machine shared by several test runs, a start must wait for it to end.
-bool instanceLockFree() {
-    const std::string key = "kelvara/KELVARA_OTHER_MUTEX/" + std::to_string(getuid());
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path + 1, key.data(), key.size());
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return true;
-    auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + key.size());
-    bool free = bind(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0;
-    close(fd);
-    return free;
-}
-
 class FullScreenRun : public testing::Test {
 protected:
     fs::path work;
@@ -180,8 +164,6 @@ protected:
     }
 
     void start(const std::vector<std::string>& arguments) {
-        ASSERT_TRUE(waitFor(instanceLockFree, std::chrono::seconds(300)))
-            << "another full-screen run holds the instance lock";
         pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
