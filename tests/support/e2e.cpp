@@ -184,6 +184,7 @@ bool Program::running() {
     int s = 0;
     if (waitpid(pid, &s, WNOHANG) == pid) {
         status = WIFEXITED(s) ? WEXITSTATUS(s) : 128 + WTERMSIG(s);
+        signalled = WIFSIGNALED(s);
         return false;
     }
     return true;
@@ -196,6 +197,11 @@ bool Program::waitForExit(double seconds) {
 int Program::exitStatus() {
     running();
     return status;
+}
+
+bool Program::endedBySignal() {
+    running();
+    return signalled;
 }
 
 void Program::signal(int number) {
@@ -384,6 +390,75 @@ std::string screenshot(const std::string& name) {
     }
     std::printf("screenshot: %s\n", path.c_str());
     return path;
+}
+
+Picture readPpm(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    int maxValue = 0;
+    Picture picture;
+    in >> magic >> picture.width >> picture.height >> maxValue;
+    in.get();
+    if (magic != "P6" || maxValue != 255 || picture.width <= 0 || picture.height <= 0) {
+        throw std::runtime_error("unexpected picture format in " + path);
+    }
+    picture.rgb.resize(static_cast<size_t>(picture.width) * picture.height * 3);
+    in.read(reinterpret_cast<char*>(picture.rgb.data()),
+            static_cast<std::streamsize>(picture.rgb.size()));
+    if (!in) {
+        throw std::runtime_error("short picture " + path);
+    }
+    return picture;
+}
+
+Picture takeScreenshot(const std::string& path) {
+    const std::string command = "import -window root -depth 8 'ppm:" + path + "'";
+    if (std::system(command.c_str()) != 0) {
+        throw std::runtime_error("import failed");
+    }
+    return readPpm(path);
+}
+
+double shareAlike(const Picture& picture, const Picture& other) {
+    if (picture.rgb.size() != other.rgb.size() || picture.rgb.empty()) {
+        return 0;
+    }
+    size_t alike = 0;
+    for (size_t p = 0; p < picture.rgb.size(); p += 3) {
+        bool close = true;
+        for (size_t c = 0; c < 3; ++c) {
+            close = close && std::abs(picture.rgb[p + c] - other.rgb[p + c]) <= 24;
+        }
+        alike += close;
+    }
+    return static_cast<double>(alike) / static_cast<double>(picture.rgb.size() / 3);
+}
+
+Picture showOnRoot(const std::string& image, const std::string& folder) {
+    const Picture before = takeScreenshot(folder + "/before.ppm");
+    const std::string scaled = folder + "/desktop.png", picture = folder + "/picture.ppm";
+    const std::string resize = "convert '" + image + "' -resize " + std::to_string(before.width) +
+                               "x" + std::to_string(before.height) + "! '" + scaled + "'";
+    const std::string toPpm = "convert '" + scaled + "' -depth 8 'ppm:" + picture + "'";
+    if (std::system(resize.c_str()) != 0 || std::system(toPpm.c_str()) != 0) {
+        throw std::runtime_error("convert failed on " + image);
+    }
+    // display exits with 1 even when it did its work, so only the screen itself can tell.
+    const int ignored = std::system(("display -window root '" + scaled + "'").c_str());
+    (void)ignored;
+    return readPpm(picture);
+}
+
+bool waitForScreen(Program& program, const std::string& path,
+                   const std::function<bool(const Picture&)>& condition, double seconds) {
+    bool ended = false;
+    const bool stopped = waitUntil(
+        [&] {
+            ended = !program.running();
+            return ended || condition(takeScreenshot(path));
+        },
+        seconds);
+    return stopped && !ended;
 }
 
 HostWindow::HostWindow(int width, int height, uint32_t background) {

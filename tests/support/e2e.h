@@ -13,6 +13,7 @@
 
 // No X11 header here: its macros (None, Bool, Status) break GoogleTest's own names.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -75,6 +76,8 @@ public:
     bool running();
     // The exit status, or 128 + the signal that ended it; -1 while it runs.
     int exitStatus();
+    // Whether it has ended by a signal rather than by exiting.
+    bool endedBySignal();
     void signal(int number);
     std::string standardOutput() const;
     std::string standardError() const;
@@ -84,6 +87,7 @@ public:
 private:
     TempFolder output;
     int status = -1;
+    bool signalled = false;
 };
 
 // The private X server's connection, opened once.
@@ -129,6 +133,39 @@ void clearWindow(Window window);
 // Saves the whole screen as <build>/test-output/<name>.png and prints where to standard output;
 // returns the path ("" when import failed).
 std::string screenshot(const std::string& name);
+
+// A picture in 8-bit RGB, top row first, as the screenshots of the root window come.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+
+    const unsigned char* at(int x, int y) const {
+        return rgb.data() + (static_cast<size_t>(y) * width + x) * 3;
+    }
+};
+
+// A binary PPM file (P6, 8 bits a channel); throws std::runtime_error on any other content.
+Picture readPpm(const std::string& path);
+
+// The root window as ImageMagick's import sees it, kept as a PPM file at path and read back;
+// throws std::runtime_error when import fails.
+Picture takeScreenshot(const std::string& path);
+
+// The share of pixels whose channels all lie within 24 levels of the other picture's; 0 when
+// the sizes differ.
+double shareAlike(const Picture& picture, const Picture& other);
+
+// Shows the image file on the root window, scaled to the screen, so that an effect built on
+// the desktop shows something recognisable. Its files go into folder; returns the picture as
+// scaled, to compare screenshots with. Throws std::runtime_error when convert fails.
+Picture showOnRoot(const std::string& image, const std::string& folder);
+
+// Takes screenshots into the PPM file at path until one meets the condition (true); false
+// when the program ends first or the time runs out. The last screenshot stays at path.
+bool waitForScreen(Program& program, const std::string& path,
+                   const std::function<bool(const Picture&)>& condition,
+                   double seconds = defaultTimeout);
 
 // A plain window of this test process to host a preview; mapped and viewable on return.
 class HostWindow {

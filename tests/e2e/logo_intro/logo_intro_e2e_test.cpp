@@ -1,6 +1,8 @@
 // The intro in the whole program on the test X server: "/s --ignore-requirements" reveals the
 // logo from left to right and then goes on to the effect; a broken "logo.dat" is reported once
 // and the effect still runs.
+#include "e2e.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,78 +13,20 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
-#include <stdexcept>
+#include <optional>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-const fs::path binaryDir = KELVARA_BINARY_DIR;
-const fs::path builtProgram = binaryDir / "kelvara";
-
-struct Screenshot {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> rgb; // top row first
-
-    const unsigned char* at(int x, int y) const {
-        return rgb.data() + (static_cast<size_t>(y) * width + x) * 3;
-    }
-};
-
-Screenshot readPpm(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string magic;
-    int maxValue = 0;
-    Screenshot shot;
-    in >> magic >> shot.width >> shot.height >> maxValue;
-    in.get();
-    if (magic != "P6" || maxValue != 255 || shot.width <= 0 || shot.height <= 0) {
-        throw std::runtime_error("unexpected screenshot format in " + file.string());
-    }
-    shot.rgb.resize(static_cast<size_t>(shot.width) * shot.height * 3);
-    in.read(reinterpret_cast<char*>(shot.rgb.data()),
-            static_cast<std::streamsize>(shot.rgb.size()));
-    if (!in) {
-        throw std::runtime_error("short screenshot " + file.string());
-    }
-    return shot;
-}
-
-Screenshot takeScreenshot(const fs::path& file) {
-    const std::string command = "import -window root -depth 8 'ppm:" + file.string() + "'";
-    if (std::system(command.c_str()) != 0) {
-        throw std::runtime_error("import failed");
-    }
-    return readPpm(file);
-}
-
-// The share of pixels whose channels all lie within 24 levels of the other picture.
-double shareAlike(const Screenshot& shot, const Screenshot& picture) {
-    if (shot.rgb.size() != picture.rgb.size()) {
-        return 0;
-    }
-    size_t alike = 0;
-    for (size_t p = 0; p < shot.rgb.size(); p += 3) {
-        bool close = true;
-        for (size_t c = 0; c < 3; ++c) {
-            close = close && std::abs(shot.rgb[p + c] - picture.rgb[p + c]) <= 24;
-        }
-        alike += close;
-    }
-    return static_cast<double>(alike) / (shot.rgb.size() / 3);
-}
+using e2e::Picture;
 
 // Where a point of the logo plane (z = 0) appears: the intro's camera at (0, -0.2, 1.5) looking
 // at the origin, under a 50 degree perspective of the screen's aspect.
-std::pair<int, int> onScreen(const Screenshot& shot, double x, double y) {
+std::pair<int, int> onScreen(const Picture& shot, double x, double y) {
     const double ex = 0, ey = -0.2, ez = 1.5;
     const double fl = std::sqrt(ey * ey + ez * ez);
     const double fy = -ey / fl, fz = -ez / fl; // forward, toward the origin
@@ -100,7 +44,7 @@ std::pair<int, int> onScreen(const Screenshot& shot, double x, double y) {
 }
 
 // Pixels inside the logo-plane rectangle that pass the test.
-int countIn(const Screenshot& shot, double left, double bottom, double right, double top,
+int countIn(const Picture& shot, double left, double bottom, double right, double top,
             const std::function<bool(const unsigned char*)>& test) {
     const auto [x0, y0] = onScreen(shot, left, top);
     const auto [x1, y1] = onScreen(shot, right, bottom);
@@ -121,13 +65,13 @@ bool lit(const unsigned char* p) {
 }
 
 // The logo's letters are whitish where it is revealed.
-int letterPixels(const Screenshot& shot, double left, double right) {
+int letterPixels(const Picture& shot, double left, double right) {
     return countIn(shot, left, -0.2, right, 0.2, whitish);
 }
 
 // Part way through the sweep: the shine bar (columns lit over the logo's whole height) stands
 // near the middle, letters are lit left of it and hardly any right of it.
-bool partlyRevealed(const Screenshot& shot) {
+bool partlyRevealed(const Picture& shot) {
     const auto [x0, y0] = onScreen(shot, -0.5, 0.2);
     const auto [x1, y1] = onScreen(shot, 0.5, -0.2);
     std::vector<int> column(static_cast<size_t>(x1 - x0), 0);
@@ -164,7 +108,7 @@ bool partlyRevealed(const Screenshot& shot) {
 }
 
 // Anything lit outside the logo: beams, the shine bar's ends, sparks.
-int litAroundLogo(const Screenshot& shot) {
+int litAroundLogo(const Picture& shot) {
     return countIn(shot, -3, -3, 3, 3, lit) - countIn(shot, -0.5, -0.2, 0.5, 0.2, lit);
 }
 
@@ -179,81 +123,42 @@ int occurrences(const std::string& text, const std::string& part) {
 class LogoIntroRun : public testing::Test {
 protected:
     fs::path work;
-    fs::path program = builtProgram;
-    pid_t pid = -1;
-    Screenshot desktop;
+    std::string program = e2e::programPath();
+    e2e::ConfigHome config;
+    std::optional<e2e::Program> run; // killed when the test ends before it
+    Picture desktop;
 
     void SetUp() override {
-        if (!fs::exists(builtProgram)) {
-            GTEST_SKIP() << builtProgram << " is not built";
+        if (!fs::exists(program)) {
+            GTEST_SKIP() << program << " is not built";
         }
-        work = binaryDir / "tests" / "output" / "logo_intro_e2e" /
+        work = fs::path(KELVARA_BINARY_DIR) / "tests" / "output" / "logo_intro_e2e" /
                testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(work);
-        fs::create_directories(work / "config");
-        showDemoPicture();
-    }
-    void TearDown() override {
-        if (pid > 0) { // only on failure: the test ends the run itself
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-
-    // The demo picture on the desktop, so that the effect after the intro is recognisable.
-    void showDemoPicture() {
-        const Screenshot before = takeScreenshot(work / "before.ppm");
-        const fs::path scaled = work / "desktop.png";
-        const std::string convert = "convert '" KELVARA_SOURCE_DIR
-                                    "/data/demo-desktop.jpg' -resize " +
-                                    std::to_string(before.width) + "x" +
-                                    std::to_string(before.height) + "! '" + scaled.string() + "'";
-        ASSERT_EQ(std::system(convert.c_str()), 0);
-        // display exits with 1 even when it did its work, so the screen itself is checked.
-        std::system(("display -window root '" + scaled.string() + "'").c_str());
-        desktop = takeScreenshot(work / "desktop.ppm");
+        fs::create_directories(work);
+        // The demo picture on the desktop, so that the effect after the intro is recognisable.
+        e2e::showOnRoot(KELVARA_SOURCE_DIR "/data/demo-desktop.jpg", work.string());
+        desktop = e2e::takeScreenshot(work / "desktop.ppm");
     }
 
     void start() {
-        pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            setenv("XDG_CONFIG_HOME", (work / "config").c_str(), 1);
-            const std::string out = (work / "kelvara.log").string();
-            std::freopen(out.c_str(), "w", stdout);
-            std::freopen(out.c_str(), "a", stderr);
-            execl(program.c_str(), program.c_str(), "/s", "--ignore-requirements",
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        run.emplace(std::vector<std::string>{"/s", "--ignore-requirements"}, config.environment(),
+                    program);
     }
-    bool running() const { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
+    bool running() { return run && run->running(); }
 
-    std::string log() const {
-        std::ifstream in(work / "kelvara.log");
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string log() const { return run->standardOutput() + run->standardError(); }
 
     // Screenshots until one meets the condition; fails when the program ends or time runs out.
-    Screenshot waitForScreen(const char* what, std::chrono::seconds limit,
-                             const std::function<bool(const Screenshot&)>& condition) {
-        const auto end = Clock::now() + limit;
-        while (Clock::now() < end) {
-            if (!running()) {
-                pid = -1;
-                ADD_FAILURE() << "kelvara ended while waiting for " << what;
-                return {};
-            }
-            Screenshot shot = takeScreenshot(work / "poll.ppm");
-            if (condition(shot)) {
-                return shot;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    void waitForScreen(const char* what, std::chrono::seconds limit,
+                       const std::function<bool(const Picture&)>& condition) {
+        if (!e2e::waitForScreen(*run, work / "poll.ppm", condition,
+                                static_cast<double>(limit.count()))) {
+            ADD_FAILURE() << (run->running() ? "timed out waiting for "
+                                             : "kelvara ended while waiting for ")
+                          << what << "\n"
+                          << log();
         }
-        ADD_FAILURE() << "timed out waiting for " << what;
-        return {};
     }
 
     void save(const char* name) { fs::copy_file(work / "poll.ppm", work / name); }
@@ -262,21 +167,13 @@ protected:
         // The form takes the key; after an alert the focus may have gone elsewhere.
         std::system("xdotool search --name '^Kelvara, ' windowfocus --sync 2>/dev/null");
         ASSERT_EQ(std::system("xdotool key space"), 0);
-        const auto end = Clock::now() + std::chrono::seconds(30);
-        int status = 0;
-        pid_t ended = 0;
-        while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && Clock::now() < end) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        ASSERT_EQ(ended, pid) << "kelvara did not end on a key press";
-        pid = -1;
-        EXPECT_TRUE(WIFEXITED(status)) << "kelvara ended by a signal";
+        ASSERT_TRUE(run->waitForExit(30)) << "kelvara did not end on a key press";
+        EXPECT_FALSE(run->endedBySignal()) << "kelvara ended by a signal";
     }
 };
 
 TEST_F(LogoIntroRun, TheSweepRevealsTheLogoFromLeftToRightAndTheEffectFollows) {
     start();
-    ASSERT_GT(pid, 0);
 
     // Part way: the letters left of the sweep are lit, those right of it not yet.
     waitForScreen("the logo half revealed", std::chrono::seconds(90), partlyRevealed);
@@ -285,7 +182,7 @@ TEST_F(LogoIntroRun, TheSweepRevealsTheLogoFromLeftToRightAndTheEffectFollows) {
 
     // Later the whole logo stands alone: letters up to its right end, and no beam, bar or
     // spark left around it.
-    waitForScreen("the whole logo", std::chrono::seconds(30), [](const Screenshot& s) {
+    waitForScreen("the whole logo", std::chrono::seconds(30), [](const Picture& s) {
         return letterPixels(s, -0.5, 0) > 1500 && letterPixels(s, 0.25, 0.5) > 300 &&
                litAroundLogo(s) < 200;
     });
@@ -294,7 +191,7 @@ TEST_F(LogoIntroRun, TheSweepRevealsTheLogoFromLeftToRightAndTheEffectFollows) {
 
     // Then the effect: the desktop picture again.
     waitForScreen("the effect", std::chrono::seconds(60),
-                  [&](const Screenshot& s) { return shareAlike(s, desktop) > 0.8; });
+                  [&](const Picture& s) { return e2e::shareAlike(s, desktop) > 0.8; });
     ASSERT_FALSE(HasFailure());
     save("effect.ppm");
     endWithKey();
@@ -304,11 +201,10 @@ TEST_F(LogoIntroRun, BrokenLogoDataIsReportedOnceAndTheEffectStillRuns) {
     // A copy of the program beside a data folder of its own whose logo.dat is not a data file.
     const fs::path bin = work / "bin";
     fs::create_directories(bin / "Tarnwick");
-    fs::copy_file(builtProgram, bin / "kelvara");
+    fs::copy_file(program, bin / "kelvara");
     std::ofstream(bin / "Tarnwick" / "logo.dat") << "not a data file";
-    program = bin / "kelvara";
+    program = (bin / "kelvara").string();
     start();
-    ASSERT_GT(pid, 0);
 
     // The error display: an alert titled "Kelvara", its text also on standard error.
     std::string alert;
@@ -326,14 +222,14 @@ TEST_F(LogoIntroRun, BrokenLogoDataIsReportedOnceAndTheEffectStillRuns) {
     }
     ASSERT_FALSE(alert.empty()) << "no error alert appeared";
     EXPECT_EQ(occurrences(log(), "logo.dat"), 1) << log();
-    takeScreenshot(work / "poll.ppm");
+    e2e::takeScreenshot(work / "poll.ppm");
     save("alert.ppm");
 
     // OK closes it; the run goes on to the effect and reports nothing more.
     alert.erase(alert.find_last_not_of("\r\n") + 1);
     ASSERT_EQ(std::system(("xdotool windowfocus --sync " + alert + " key Return").c_str()), 0);
     waitForScreen("the effect", std::chrono::seconds(60),
-                  [&](const Screenshot& s) { return shareAlike(s, desktop) > 0.8; });
+                  [&](const Picture& s) { return e2e::shareAlike(s, desktop) > 0.8; });
     ASSERT_FALSE(HasFailure());
     save("effect.ppm");
     EXPECT_EQ(occurrences(log(), "logo.dat"), 1) << log();
