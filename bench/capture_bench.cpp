@@ -72,10 +72,7 @@ BENCHMARK(captureAndScale1920)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
-BENCHMARK(floorFrameBenchmark)
-    ->Name("Floor/frame_1024x768")
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
+[[maybe_unused]] const auto* floorBenchmark = registerFloorFrameBenchmark();
 
 } // namespace
 

@@ -82,6 +82,12 @@ void floorFrameBenchmark(benchmark::State& state) {
     ratio.report();
 }
 
+benchmark::internal::Benchmark* registerFloorFrameBenchmark() {
+    return benchmark::RegisterBenchmark("Floor/frame_1024x768", floorFrameBenchmark)
+        ->UseRealTime()
+        ->Unit(benchmark::kMillisecond);
+}
+
 namespace {
 
 double now() {

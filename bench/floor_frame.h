@@ -30,10 +30,14 @@ public:
     Texture texture;
 };
 
-// A ready benchmark of the floor, for a program to register next to its own frames. The
-// renderer draws on threads of its own, so GL benchmarks measure real time:
-// BENCHMARK(floorFrameBenchmark)->Name("Floor/frame")->UseRealTime()->Unit(benchmark::kMillisecond);
+// A ready benchmark of the floor, for a program to register next to its own frames.
 void floorFrameBenchmark(benchmark::State& state);
+
+// Registers floorFrameBenchmark as "Floor/frame_1024x768", so that every program reports the
+// floor under one name. The renderer draws on threads of its own, so it measures real time.
+// At namespace scope, where the program's other benchmarks are registered:
+//     [[maybe_unused]] const auto* floorBenchmark = registerFloorFrameBenchmark();
+benchmark::internal::Benchmark* registerFloorFrameBenchmark();
 
 // Real seconds of one floor frame: the median of a few batches, measured once per program on
 // benchGlContext() on first use.

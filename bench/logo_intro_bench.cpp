@@ -39,10 +39,7 @@ fs::path prepareDataFolder() {
     return folder;
 }
 
-BENCHMARK(floorFrameBenchmark)
-    ->Name("Floor/frame_1024x768")
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
+[[maybe_unused]] const auto* floorBenchmark = registerFloorFrameBenchmark();
 
 // The projection a view of the context's size sets up, and the intro set up on the bench's data.
 void startIntro() {
