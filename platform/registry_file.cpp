@@ -156,13 +156,17 @@ RegistryFile RegistryFile::parse(std::string_view text, const std::string& fileN
     std::string section;
     bool signed_ = false;
     size_t number = 0;
-    while (!text.empty()) {
+    // The next line without its line end: a CR before the LF belongs to the end, any CR before
+    // that to the text. The line keeps the end it came with, so a rewrite gives back its text.
+    auto next = [&](const std::string& lineSection) {
         const size_t end = text.find('\n');
         std::string_view raw = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         ++number;
+        bool crlfEnd = end == std::string_view::npos && file.crlf;
         if (!raw.empty() && raw.back() == '\r') {
             raw.remove_suffix(1);
+            crlfEnd = true;
             if (number == 1) {
                 file.crlf = true;
             }
@@ -170,7 +174,11 @@ RegistryFile RegistryFile::parse(std::string_view text, const std::string& fileN
         if (raw.find('\0') != std::string_view::npos) {
             fail(number, "holds a zero byte; it is not a REGEDIT4 text file");
         }
-        Line line{std::string(raw), section, {}, false, false, 0};
+        return Line{std::string(raw), lineSection, {}, false, false, 0, crlfEnd};
+    };
+    while (!text.empty()) {
+        Line line = next(section);
+        const std::string_view raw = line.text;
         const std::string_view s = trim(raw);
         if (s.empty() || s.front() == ';') {
             file.lines.push_back(std::move(line));
@@ -231,19 +239,9 @@ RegistryFile RegistryFile::parse(std::string_view text, const std::string& fileN
         file.lines.push_back(std::move(line));
         // Binary data may run on over several lines, each but the last ending in a backslash.
         while (continues && !text.empty()) {
-            const size_t e = text.find('\n');
-            std::string_view more = text.substr(0, e);
-            text.remove_prefix(e == std::string_view::npos ? text.size() : e + 1);
-            ++number;
-            if (!more.empty() && more.back() == '\r') {
-                more.remove_suffix(1);
-            }
-            if (more.find('\0') != std::string_view::npos) {
-                fail(number, "holds a zero byte; it is not a REGEDIT4 text file");
-            }
-            file.lines.push_back(Line{std::string(more), section, {}, false, false, 0});
+            file.lines.push_back(next(section));
             ++file.lines[first].continuation;
-            const std::string_view t = trim(more);
+            const std::string_view t = trim(file.lines.back().text);
             continues = !t.empty() && t.back() == '\\';
         }
     }
@@ -286,10 +284,13 @@ void RegistryFile::setString(std::string_view section, std::string_view name,
 
 void RegistryFile::setValueText(std::string_view section, std::string_view name, std::string data) {
     auto valueLine = [&](std::string_view spelling) {
-        std::string text = spelling.empty() ? std::string("@") : quoted(spelling);
-        text += '=';
-        text += data;
-        return Line{std::move(text), std::string(section), std::string(spelling), false, true, 0};
+        Line l =
+            newLine(spelling.empty() ? std::string("@") : quoted(spelling), std::string(section));
+        l.text += '=';
+        l.text += data;
+        l.name = spelling;
+        l.value = true;
+        return l;
     };
     Line line = valueLine(name);
     for (size_t i = lines.size(); i-- > 0;) {
@@ -298,6 +299,7 @@ void RegistryFile::setValueText(std::string_view section, std::string_view name,
             // The name keeps the spelling the file gave it.
             line = valueLine(l.name);
             line.section = l.section;
+            line.crlf = l.crlf;
             const auto from = lines.begin() + static_cast<std::ptrdiff_t>(i);
             lines.erase(from + 1, from + 1 + static_cast<std::ptrdiff_t>(l.continuation));
             lines[i] = std::move(line);
@@ -319,7 +321,7 @@ void RegistryFile::setValueText(std::string_view section, std::string_view name,
             const std::string_view before = trim(lines[at - 1].text);
             if (!before.empty() && before.back() == '\\') {
                 lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at++),
-                             Line{{}, line.section, {}, false, false, 0});
+                             newLine({}, line.section));
             }
             lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
             return;
@@ -328,24 +330,30 @@ void RegistryFile::setValueText(std::string_view section, std::string_view name,
     const bool hasSignature = std::any_of(lines.begin(), lines.end(),
                                           [](const Line& l) { return trim(l.text) == signature; });
     if (!hasSignature) {
-        lines.insert(lines.begin(), Line{std::string(signature), {}, {}, false, false, 0});
+        lines.insert(lines.begin(), newLine(std::string(signature), {}));
     }
     if (!trim(lines.back().text).empty()) {
-        lines.push_back(Line{});
+        lines.push_back(newLine({}, {}));
     }
     std::string header = "[";
     header.append(section);
     header += ']';
-    lines.push_back(Line{std::move(header), std::string(section), {}, true, false, 0});
+    Line headerLine = newLine(std::move(header), std::string(section));
+    headerLine.header = true;
+    lines.push_back(std::move(headerLine));
     lines.push_back(std::move(line));
+}
+
+RegistryFile::Line RegistryFile::newLine(std::string text, std::string section) const {
+    return Line{std::move(text), std::move(section), {}, false, false, 0, crlf};
 }
 
 std::string RegistryFile::serialise() const {
     std::string out;
-    const char* end = crlf ? "\r\n" : "\n";
     for (const Line& l : lines) {
         out += l.text;
-        out += end;
+        // A text that ends in CR needs the CR LF end, or its CR would be read back as the end.
+        out += l.crlf || (!l.text.empty() && l.text.back() == '\r') ? "\r\n" : "\n";
     }
     return out;
 }

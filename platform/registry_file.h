@@ -49,10 +49,13 @@ private:
         bool header = false;
         bool value = false;
         size_t continuation = 0; // lines after it that carry the rest of its data
+        bool crlf = false;       // its own line end, kept for files that mix both
     };
+
+    Line newLine(std::string text, std::string section) const;
 
     void setValueText(std::string_view section, std::string_view name, std::string data);
 
     std::vector<Line> lines;
-    bool crlf = false;
+    bool crlf = false; // the line end of lines this program adds
 };

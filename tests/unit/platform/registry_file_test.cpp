@@ -81,6 +81,46 @@ TEST(RegistryFile, AValueAddedAfterAnOpenContinuationStaysAValueOfItsOwn) {
     EXPECT_EQ(parse(file.serialise()).value(key, "resolution")->integer, 7);
 }
 
+TEST(RegistryFile, EveryLineKeepsItsOwnLineEndSoAStrayCrIsNotReadBackAsOne) {
+    // The first line ends in LF, the rest in CR LF; the continued data's last line ends in a
+    // backslash and a stray CR, so it does not run on. Written with a bare LF after that CR,
+    // the CR would become part of the line end and the line would swallow the next value.
+    const std::string text = "REGEDIT4\n"
+                             "[hkey_local_machine\\software\\velloran\\tarnwick]\r\n"
+                             "\"Resolution\"=hex:01,02,\\\r\n"
+                             "\xb2,\\\r\r\n"
+                             "\"Resolution\"=\n"
+                             "[Other]\r\n"
+                             "\"resolution\"=dword:0000000a\n";
+    RegistryFile file = parse(text);
+    EXPECT_EQ(file.serialise(), text);
+    EXPECT_EQ(file.value(key, "resolution")->type, RegistryValue::Type::Other);
+    EXPECT_EQ(parse(file.serialise()).value(key, "resolution")->type, RegistryValue::Type::Other);
+
+    file.setInteger(key, "resolution", 7);
+    file.setString(key, "customize", "x");
+    EXPECT_EQ(file.serialise(), "REGEDIT4\n"
+                                "[hkey_local_machine\\software\\velloran\\tarnwick]\r\n"
+                                "\"Resolution\"=hex:01,02,\\\r\n"
+                                "\xb2,\\\r\r\n"
+                                "\"Resolution\"=dword:00000007\n"
+                                "\"customize\"=\"x\"\n"
+                                "[Other]\r\n"
+                                "\"resolution\"=dword:0000000a\n");
+    const RegistryFile back = parse(file.serialise());
+    EXPECT_EQ(back.value(key, "resolution")->integer, 7);
+    EXPECT_EQ(back.value(key, "customize")->string, "x");
+    EXPECT_EQ(back.value("Other", "resolution")->integer, 10);
+
+    // The same on a last line without a line end.
+    RegistryFile last = parse("REGEDIT4\n[" + key + "]\n\"blob\"=hex:01,\\\r\r");
+    last.setInteger(key, "resolution", 3);
+    const auto resolution = parse(last.serialise()).value(key, "resolution");
+    ASSERT_TRUE(resolution);
+    EXPECT_EQ(resolution->type, RegistryValue::Type::Integer);
+    EXPECT_EQ(resolution->integer, 3);
+}
+
 TEST(RegistryFile, ContentItCannotReadIsReportedWithFileAndLine) {
     EXPECT_EQ(parseError("hello\n"),
               "registry.reg line 1: the file does not start with \"REGEDIT4\"");
