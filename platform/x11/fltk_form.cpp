@@ -378,12 +378,16 @@ public:
         }
         closed = true;
         Fl::remove_timeout(onStop, this);
-        window->hide();
-        if (fl_display != nullptr) {
-            XFlush(fl_display); // gone from the screen now, not after the teardown
+        if (window->shown()) {
+            // Gone from the screen now, not after the teardown; but the window itself stays
+            // until the teardown has released the GL surface, its child, which would go with it.
+            XUnmapWindow(fl_display, fl_xid(window));
+            XFlush(fl_display);
         }
         if (events != nullptr) {
-            events->FormDestroy();
+            events->FormDestroy(); // hides the form once nothing lives in it
+        } else {
+            window->hide();
         }
     }
 

@@ -128,6 +128,9 @@ struct GlSurface::Native {
 
     // Releases in the reverse order of creation; safe on a half-built surface.
     void release() {
+        // The window may be gone already with a parent destroyed first: that is no reason to end
+        // the process before the teardown has given the display mode back.
+        ErrorTrap trap(display);
         if (context) {
             if (glXGetCurrentContext() == context)
                 glXMakeCurrent(display, None, nullptr);
