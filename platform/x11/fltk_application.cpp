@@ -8,9 +8,11 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
+#include <X11/Xlib.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <exception>
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,6 +22,17 @@ namespace {
 FltkMainForm* mainForm = nullptr;
 
 int signalPipe[2] = {-1, -1};
+
+// Xlib's own handler ends the process on any protocol error, before the teardown could give the
+// display mode back. An error of one request (a window already gone, a drawable a driver no
+// longer knows) is reported and the program goes on; the code that expects errors traps them.
+int reportXError(Display* display, XErrorEvent* error) {
+    char text[128] = "";
+    XGetErrorText(display, error->error_code, text, sizeof text);
+    std::fprintf(stderr, "kelvara: X error: %s (request %d.%d, resource 0x%lx)\n", text,
+                 error->request_code, error->minor_code, error->resourceid);
+    return 0;
+}
 
 extern "C" void onSignal(int) {
     const int saved = errno;
@@ -31,6 +44,7 @@ extern "C" void onSignal(int) {
 class FltkApplication : public Application {
 public:
     FltkApplication() {
+        XSetErrorHandler(reportXError);
         if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
             Fl::add_fd(signalPipe[0], FL_READ, onSignalByte, this);
             struct sigaction action {};

@@ -6,6 +6,8 @@
 #include "e2e.h"
 
 #include <gtest/gtest.h>
+// After gtest: Xlib defines Bool as a macro.
+#include <FL/x.H>
 
 #include <algorithm>
 #include <csignal>
@@ -85,15 +87,30 @@ TEST(FltkForm, SizesCountTheFrameUntilTheFormGoesFullScreen) {
     form->close();
 }
 
+// The teardown as TForm1 does it: it hides the form itself, and needs the window still there
+// when it starts, because the GL surface is the window's child.
+struct TeardownEvents : CountingEvents {
+    void FormDestroy() override {
+        ++destroyed;
+        windowThere = e2e::windowGeometry(window).width > 0;
+        form->hide();
+    }
+    FormView* form = nullptr;
+    e2e::Window window = e2e::noWindow;
+    bool windowThere = false;
+};
+
 TEST(FltkForm, FullScreenInputReachesTheEventsAndCloseReportsOnce) {
     auto form = createFormView();
-    CountingEvents events;
+    TeardownEvents events;
+    events.form = form.get();
     form->setEvents(&events);
     form->setCaption("kelvara form test");
     form->makeFullScreen();
     form->show();
     const e2e::Window window = e2e::waitForWindow("kelvara form test");
     ASSERT_NE(window, e2e::noWindow);
+    events.window = window;
     form->focus();
     for (int i = 0; i < 5; ++i) {
         e2e::moveTo(window, 100 + 10 * i, 100);
@@ -110,7 +127,9 @@ TEST(FltkForm, FullScreenInputReachesTheEventsAndCloseReportsOnce) {
     form->close();
     form->close();
     EXPECT_EQ(events.destroyed, 1);
+    EXPECT_TRUE(events.windowThere);
     EXPECT_TRUE(e2e::waitForWindowGone("kelvara form test"));
+    EXPECT_TRUE(pumpUntil(*form, [&] { return e2e::windowGeometry(window).width == 0; }));
 }
 
 TEST(FltkForm, EveryMotionEventCountsAlsoInABurst) {
@@ -209,6 +228,21 @@ TEST(FltkApplication, ATerminationSignalClosesTheMainFormThroughItsTeardown) {
         10);
     application->run(); // ends, rather than the process
     EXPECT_EQ(events.destroyed, 1);
+}
+
+TEST(FltkApplication, AnXErrorIsReportedAndTheProgramGoesOn) {
+    auto application = createApplication(0, nullptr);
+    auto form = createFormView();
+    form->setCaption("kelvara error test");
+    form->show();
+    ASSERT_NE(e2e::waitForWindow("kelvara error test"), e2e::noWindow);
+    // A request on a window that does not exist, on the form's own connection.
+    testing::internal::CaptureStderr();
+    XDestroyWindow(fl_display, 0x1fffffe);
+    XSync(fl_display, False);
+    const std::string reported = testing::internal::GetCapturedStderr();
+    EXPECT_NE(reported.find("X error"), std::string::npos) << reported;
+    form->close();
 }
 
 } // namespace
