@@ -186,6 +186,20 @@ void openDisplay() {
     fl_open_display(display);
 }
 
+// The layout's sizes are those of an 8-point bitmap font; a wider sans font may not leave a
+// label room before the control beside it. Such a label gets the largest size that fits.
+void fitLabel(Fl_Widget& label, int rightEdge) {
+    const int room = rightEdge - (label.x() + 3) - 1; // FLTK insets the text by 3 pixels
+    int size = fontSize;
+    for (; size > fontSize - 3; --size) {
+        fl_font(label.labelfont(), size);
+        if (fl_width(label.label()) <= room) {
+            break;
+        }
+    }
+    label.labelsize(size);
+}
+
 class FltkForm;
 
 enum class Control : intptr_t { button1 = 1, button2, label2 };
@@ -217,7 +231,7 @@ public:
 
         GroupBox* groupBox1 = new GroupBox(8, 8, 265, 89, "Hardware Settings");
         // FLTK insets a left-aligned label by 3 pixels; the layout places the text itself.
-        Fl_Box* label1 = new Fl_Box(8 + 8 - 3, 8 + 27, 50 + 3, 13, "Resolution");
+        label1 = new Fl_Box(8 + 8 - 3, 8 + 27, 50 + 3, 13, "Resolution");
         label1->labelsize(fontSize);
         label1->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
         res = new Fl_Choice(8 + 64, 8 + 24, 193, 21);
@@ -321,6 +335,7 @@ public:
         }
         if (!window->shown()) {
             openDisplay();
+            fitLabel(*label1, res->x());
             if (fullScreen) {
                 window->fullscreen();
             } else {
@@ -567,6 +582,7 @@ private:
     Fl_Multiline_Input* customStrings = nullptr;
     Fl_Button* button1 = nullptr;
     Fl_Button* button2 = nullptr;
+    Fl_Box* label1 = nullptr;
     LinkLabel* label2 = nullptr;
 
     FormEvents* events = nullptr;
