@@ -128,9 +128,9 @@ BENCHMARK(frameOverFloor)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// Two diagnostics of where a frame's time goes, both with the frame's own view, light, texture
-// and simulation step. The picture as one quad: the cost of the view and lighting alone.
-void viewOfOneQuad(benchmark::State& state, bool tiles) {
+// A diagnostic of where a frame's time goes: the picture as one quad with the frame's own view,
+// light, texture and simulation step, the cost of the view and lighting alone.
+void viewOfOneQuad(benchmark::State& state) {
     EffectOnBenchWindow effect;
     FloorRatio ratio(state);
     for (auto _ : state) {
@@ -141,45 +141,26 @@ void viewOfOneQuad(benchmark::State& state, bool tiles) {
         glLightfv(GL_LIGHT0, GL_POSITION, light);
         effect.saver.textures.front()->Bind();
         glColor4f(1, 1, 1, 1);
-        *effect.mosaic = Mosaic(); // flat, so the tiles need no matrices of their own
+        *effect.mosaic = Mosaic();
         mosaicBeforeDraw(*effect.mosaic);
         glBegin(GL_QUADS);
-        if (tiles) {
-            for (int i = 0; i < tileColumns; ++i) {
-                for (int j = 0; j < tileRows; ++j) {
-                    const TilePlacement tile = placeTile(*effect.mosaic, i, j);
-                    for (const TileCorner& c : tile.corners) {
-                        glTexCoord2f(c.s, c.t);
-                        glNormal3f(c.normal.x, c.normal.y, c.normal.z);
-                        glVertex3f(c.vertex.x + tile.centre.x, c.vertex.y + tile.centre.y, 0);
-                    }
-                }
-            }
-        } else {
-            glNormal3f(0, 0, 1);
-            glTexCoord2f(0, 0.25f);
-            glVertex3f(-2, -1.5f, 0);
-            glTexCoord2f(1, 0.25f);
-            glVertex3f(2, -1.5f, 0);
-            glTexCoord2f(1, 1);
-            glVertex3f(2, 1.5f, 0);
-            glTexCoord2f(0, 1);
-            glVertex3f(-2, 1.5f, 0);
-        }
+        glNormal3f(0, 0, 1);
+        glTexCoord2f(0, 0.25f);
+        glVertex3f(-2, -1.5f, 0);
+        glTexCoord2f(1, 0.25f);
+        glVertex3f(2, -1.5f, 0);
+        glTexCoord2f(1, 1);
+        glVertex3f(2, 1.5f, 0);
+        glTexCoord2f(0, 1);
+        glVertex3f(-2, 1.5f, 0);
         glEnd();
         mosaicAfterDraw(*effect.mosaic);
         effect.context.swap();
     }
     ratio.report();
 }
-BENCHMARK_CAPTURE(viewOfOneQuad, one_quad, false)
+BENCHMARK(viewOfOneQuad)
     ->Name("Diagnostic/frame_view_one_quad")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-// The flat tiles in one batch without per-tile matrices: the cost of 2,400 small triangles
-// apart from the 1,200 separate draws.
-BENCHMARK_CAPTURE(viewOfOneQuad, tiles_in_one_batch, true)
-    ->Name("Diagnostic/frame_view_tiles_in_one_batch")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

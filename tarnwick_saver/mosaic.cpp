@@ -2,6 +2,7 @@
 
 #include "shell/random_offset.h"
 
+#include <cmath>
 #include <cstdlib>
 
 // The decay and the bump of a height are worked in double precision and stored back as single;
@@ -119,4 +120,42 @@ void mosaicBeforeDraw(Mosaic& mosaic) {
 void mosaicAfterDraw(Mosaic& mosaic) {
     updateHeights(mosaic);
     stepWanderer(mosaic);
+}
+
+void placeCornersInWorld(const TilePlacement& tile, TileCorner (&world)[4]) {
+    // The rotation matrix glRotatef makes: about the normalized axis, the angle in degrees.
+    const Vector3& a = tile.axis;
+    const float length = std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
+    float r[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    if (tile.angle != 0 && length > 0) {
+        const float x = a.x / length, y = a.y / length, z = a.z / length;
+        const double radians = tile.angle * (3.14159265358979323846 / 180);
+        const float s = static_cast<float>(std::sin(radians));
+        const float c = static_cast<float>(std::cos(radians));
+        const float k = 1 - c;
+        r[0][0] = x * x * k + c;
+        r[0][1] = x * y * k - z * s;
+        r[0][2] = x * z * k + y * s;
+        r[1][0] = y * x * k + z * s;
+        r[1][1] = y * y * k + c;
+        r[1][2] = y * z * k - x * s;
+        r[2][0] = z * x * k - y * s;
+        r[2][1] = z * y * k + x * s;
+        r[2][2] = z * z * k + c;
+    }
+    const auto turn = [&r](const Vector3& v) {
+        return Vector3{r[0][0] * v.x + r[0][1] * v.y + r[0][2] * v.z,
+                       r[1][0] * v.x + r[1][1] * v.y + r[1][2] * v.z,
+                       r[2][0] * v.x + r[2][1] * v.y + r[2][2] * v.z};
+    };
+    for (int n = 0; n < 4; ++n) {
+        const TileCorner& corner = tile.corners[n];
+        const Vector3 turned = turn(corner.vertex);
+        world[n].s = corner.s;
+        world[n].t = corner.t;
+        // A rotation is its own inverse transpose, so normals turn with the vertices.
+        world[n].normal = turn(corner.normal);
+        world[n].vertex = {tile.centre.x + turned.x, tile.centre.y + turned.y,
+                           tile.centre.z + turned.z};
+    }
 }

@@ -61,7 +61,7 @@ inline Vector3 gridPointPosition(int i, int j) {
     return {4 * (i * acrossStep) - 2, 3 * (j * upStep) - 1.5f, 0};
 }
 
-// One tile as the drawing code sends it: translated to its centre, rotated by angle degrees about
+// One tile as the effect places it: translated to its centre, rotated by angle degrees about
 // axis, then four corners counter-clockwise from the lower left.
 struct TileCorner {
     float s, t; // texture coordinates
@@ -95,3 +95,8 @@ inline TilePlacement placeTile(const Mosaic& mosaic, int i, int j) {
     tile.corners[3] = {u, tTop, g[i][j + 1], {left, top, h[i][j + 1]}};
     return tile;
 }
+
+// The tile's corners in world units: its vertices turned and moved, and its normals turned, as
+// glTranslatef and glRotatef with the tile's centre, angle and axis would place them. The frame
+// sends all tiles this way in one batch, where a matrix per tile would make 1,200 draws.
+void placeCornersInWorld(const TilePlacement& tile, TileCorner (&world)[4]);

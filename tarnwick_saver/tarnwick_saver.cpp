@@ -55,7 +55,7 @@ void saverSetup(Saver& saver) {
     }
     auto desktop = std::make_unique<Texture>(*saver.desktop, false, 0);
     saver.textures.push_back(desktop.get());
-    desktop.release(); // the Saver owns it now
+    (void)desktop.release(); // the Saver owns it now
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_COLOR_MATERIAL);
     glEnable(GL_LIGHTING);
@@ -86,20 +86,17 @@ void drawMosaicFrame(Mosaic& mosaic, Texture& desktop) {
 }
 
 void drawTiles(const Mosaic& mosaic) {
+    glBegin(GL_QUADS);
     for (int i = 0; i < tileColumns; ++i) {
         for (int j = 0; j < tileRows; ++j) {
-            const TilePlacement tile = placeTile(mosaic, i, j);
-            glPushMatrix();
-            glTranslatef(tile.centre.x, tile.centre.y, tile.centre.z);
-            glRotatef(tile.angle, tile.axis.x, tile.axis.y, tile.axis.z);
-            glBegin(GL_QUADS);
-            for (const TileCorner& corner : tile.corners) {
+            TileCorner corners[4];
+            placeCornersInWorld(placeTile(mosaic, i, j), corners);
+            for (const TileCorner& corner : corners) {
                 glTexCoord2f(corner.s, corner.t);
                 glNormal3f(corner.normal.x, corner.normal.y, corner.normal.z);
                 glVertex3f(corner.vertex.x, corner.vertex.y, corner.vertex.z);
             }
-            glEnd();
-            glPopMatrix();
         }
     }
+    glEnd();
 }

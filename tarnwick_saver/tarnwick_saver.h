@@ -10,5 +10,5 @@ class Texture;
 // the tiles, then the step after. Needs a current GL context with the effect's enables set.
 void drawMosaicFrame(Mosaic& mosaic, Texture& desktop);
 
-// The 1,200 tiles, each in its own matrix push and pop, in immediate mode.
+// The 1,200 tiles in immediate mode, placed in the world here and sent as one batch.
 void drawTiles(const Mosaic& mosaic);

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -160,11 +161,52 @@ TEST_F(TarnwickGl, TheWandererBreaksUpTheCentreWhileTheRightColumnAndTopRowStayF
     keep(image, "tarnwick_disturbed");
 }
 
+// The tiles are placed in the world before they are sent, where OpenGL's own matrices would
+// otherwise place them: both must agree.
+TEST_F(TarnwickGl, TilesArePlacedAsTheirTranslationAndRotationMatricesPlaceThem) {
+    mosaic->tileHeights[7][9] = 0.013f;
+    mosaic->tileHeights[8][10] = -0.02f;
+    mosaic->tileHeights[30][25] = 0.2f; // two full turns and then some
+    mosaic->gridNormals[8][10] = {0.3f, -0.2f, 0.8f};
+    for (auto [i, j] : {std::pair{7, 9}, std::pair{30, 25}, std::pair{0, 0}}) {
+        const TilePlacement tile = placeTile(*mosaic, i, j);
+        TileCorner world[4];
+        placeCornersInWorld(tile, world);
+        glPushMatrix();
+        glLoadIdentity();
+        glTranslatef(tile.centre.x, tile.centre.y, tile.centre.z);
+        glRotatef(tile.angle, tile.axis.x, tile.axis.y, tile.axis.z);
+        GLfloat m[16]; // column by column
+        glGetFloatv(GL_MODELVIEW_MATRIX, m);
+        glPopMatrix();
+        const auto along = [](const Vector3& v, int axis) {
+            return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+        };
+        for (int n = 0; n < 4; ++n) {
+            const Vector3& v = tile.corners[n].vertex;
+            const Vector3& normal = tile.corners[n].normal;
+            for (int row = 0; row < 3; ++row) {
+                const float placed =
+                    m[row] * v.x + m[4 + row] * v.y + m[8 + row] * v.z + m[12 + row];
+                const float turned =
+                    m[row] * normal.x + m[4 + row] * normal.y + m[8 + row] * normal.z;
+                EXPECT_NEAR(along(world[n].vertex, row), placed, 1e-5)
+                    << "tile " << i << "," << j << " corner " << n;
+                EXPECT_NEAR(along(world[n].normal, row), turned, 1e-5)
+                    << "tile " << i << "," << j << " corner " << n;
+            }
+        }
+    }
+}
+
 TEST_F(TarnwickGl, AFrameAllocatesNothing) {
     std::srand(9);
-    for (int n = 0; n < 3; ++n) { // the first frame uploads the texture
+    // The first frames upload the texture, and the software renderer compiles its code for
+    // each kind of geometry it meets (flat tiles, turned ones) when it first meets it.
+    for (int n = 0; n < 60; ++n) {
         frame();
     }
+    glFinish();
     const uint64_t before = allocationCount();
     for (int n = 0; n < 20; ++n) {
         frame();

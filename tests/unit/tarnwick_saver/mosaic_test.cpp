@@ -407,4 +407,46 @@ TEST(Mosaic, ATileTurnsTenDegreesPerHundredthOfHeightAboutAnAxisLeaningWithItsPl
     EXPECT_EQ(tile.corners[1].vertex.z, 0.0f);
 }
 
+TEST(Mosaic, PlacedInTheWorldAFlatTileIsOnlyMovedAndATurnedOneKeepsItsShapeAndLight) {
+    auto m = freshMosaic();
+    m->gridNormals[3][4] = {0.1f, 0.2f, 0.9f};
+    const TilePlacement flat = placeTile(*m, 3, 4);
+    TileCorner world[4];
+    placeCornersInWorld(flat, world);
+    for (int n = 0; n < 4; ++n) {
+        EXPECT_EQ(world[n].vertex.x, flat.centre.x + flat.corners[n].vertex.x);
+        EXPECT_EQ(world[n].vertex.y, flat.centre.y + flat.corners[n].vertex.y);
+        EXPECT_EQ(world[n].normal.z, flat.corners[n].normal.z);
+        EXPECT_EQ(world[n].s, flat.corners[n].s);
+        EXPECT_EQ(world[n].t, flat.corners[n].t);
+    }
+
+    // A quarter turn about an axis of any length along z: x goes to y, y to -x.
+    TilePlacement turned = flat;
+    turned.angle = 90;
+    turned.axis = {0, 0, 3};
+    placeCornersInWorld(turned, world);
+    for (int n = 0; n < 4; ++n) {
+        const Vector3& v = flat.corners[n].vertex;
+        EXPECT_NEAR(world[n].vertex.x, flat.centre.x - v.y, 1e-6);
+        EXPECT_NEAR(world[n].vertex.y, flat.centre.y + v.x, 1e-6);
+        EXPECT_NEAR(world[n].vertex.z, v.z, 1e-6);
+    }
+    EXPECT_NEAR(world[0].normal.x, -0.2f, 1e-6);
+    EXPECT_NEAR(world[0].normal.y, 0.1f, 1e-6);
+
+    // Any turn keeps the edges' lengths and the normals' lengths, which light the tile.
+    turned.angle = 137;
+    turned.axis = {-0.3f, 0.2f, 0.15f};
+    placeCornersInWorld(turned, world);
+    const auto length = [](Vector3 a) { return std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z); };
+    const auto edge = [](Vector3 a, Vector3 b) { return Vector3{a.x - b.x, a.y - b.y, a.z - b.z}; };
+    for (int n = 0; n < 4; ++n) {
+        const int next = (n + 1) % 4;
+        EXPECT_NEAR(length(edge(world[next].vertex, world[n].vertex)),
+                    length(edge(flat.corners[next].vertex, flat.corners[n].vertex)), 1e-6);
+        EXPECT_NEAR(length(world[n].normal), length(flat.corners[n].normal), 1e-6);
+    }
+}
+
 } // namespace
