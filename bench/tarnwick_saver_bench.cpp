@@ -128,42 +128,6 @@ BENCHMARK(frameOverFloor)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// A diagnostic of where a frame's time goes: the picture as one quad with the frame's own view,
-// light, texture and simulation step, the cost of the view and lighting alone.
-void viewOfOneQuad(benchmark::State& state) {
-    EffectOnBenchWindow effect;
-    FloorRatio ratio(state);
-    for (auto _ : state) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glLoadIdentity();
-        gluLookAt(0, 0, 3.22, 0, 0, 0, 0, 1, 0);
-        const GLfloat light[] = {0, 0, 5, 1};
-        glLightfv(GL_LIGHT0, GL_POSITION, light);
-        effect.saver.textures.front()->Bind();
-        glColor4f(1, 1, 1, 1);
-        *effect.mosaic = Mosaic();
-        mosaicBeforeDraw(*effect.mosaic);
-        glBegin(GL_QUADS);
-        glNormal3f(0, 0, 1);
-        glTexCoord2f(0, 0.25f);
-        glVertex3f(-2, -1.5f, 0);
-        glTexCoord2f(1, 0.25f);
-        glVertex3f(2, -1.5f, 0);
-        glTexCoord2f(1, 1);
-        glVertex3f(2, 1.5f, 0);
-        glTexCoord2f(0, 1);
-        glVertex3f(-2, 1.5f, 0);
-        glEnd();
-        mosaicAfterDraw(*effect.mosaic);
-        effect.context.swap();
-    }
-    ratio.report();
-}
-BENCHMARK(viewOfOneQuad)
-    ->Name("Diagnostic/frame_view_one_quad")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-
 } // namespace
 
 BENCHMARK_MAIN();
