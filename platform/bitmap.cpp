@@ -99,20 +99,28 @@ void Bitmap::stretchDraw(const Bitmap& source, int left, int top, int right, int
     const std::vector<Taps> across = resampleTaps(source.width, destWidth);
     const std::vector<Taps> down = resampleTaps(source.height, destHeight);
 
-    // Horizontal pass into 8.8 fixed point, only for the source rows the vertical pass reads.
+    // Horizontal pass into 8.8 fixed point, a source row at a time as the vertical pass comes to
+    // it, into a ring just deep enough for one destination row's taps: a screen-sized buffer
+    // would cost more in first-touch page faults than the filtering itself.
     const int x0 = std::max(0, -left), x1 = std::min(destWidth, width - left);
     const int y0 = std::max(0, -top), y1 = std::min(destHeight, height - top);
     if (x0 >= x1 || y0 >= y1) {
         return;
     }
-    const int rowFrom = down[y0].first;
-    const int rowTo = down[y1 - 1].first + static_cast<int>(down[y1 - 1].weight.size());
+    size_t depth = 1;
+    for (int y = y0; y < y1; ++y) {
+        depth = std::max(depth, down[y].weight.size());
+    }
     const int columns = x1 - x0;
-    std::vector<uint16_t> wide(static_cast<size_t>(rowTo - rowFrom) * columns * 3);
+    const size_t rowValues = static_cast<size_t>(columns) * 3;
+    std::vector<uint16_t> ring(depth * rowValues);
+    const auto ringRow = [&](int sourceRow) {
+        return ring.data() + static_cast<size_t>(sourceRow) % depth * rowValues;
+    };
     const int sourceStep = source.bytesPerPixel();
-    for (int sy = rowFrom; sy < rowTo; ++sy) {
+    const auto filterRow = [&](int sy) {
         const uint8_t* s = source.row(sy);
-        uint16_t* out = wide.data() + static_cast<size_t>(sy - rowFrom) * columns * 3;
+        uint16_t* out = ringRow(sy);
         for (int x = x0; x < x1; ++x, out += 3) {
             const Taps& t = across[x];
             int b = 0, g = 0, r = 0;
@@ -128,20 +136,31 @@ void Bitmap::stretchDraw(const Bitmap& source, int left, int top, int right, int
             out[1] = static_cast<uint16_t>((g + half) >> shift);
             out[2] = static_cast<uint16_t>((r + half) >> shift);
         }
-    }
+    };
 
     const int destStep = bytesPerPixel();
+    std::vector<const uint16_t*> tapRows(depth);
+    int filtered = down[y0].first; // the next source row to filter; the taps only move down
     for (int y = y0; y < y1; ++y) {
         const Taps& t = down[y];
+        const size_t taps = t.weight.size();
+        // Filtering row r overwrites row r - depth, which lies above this row's taps.
+        for (filtered = std::max(filtered, t.first); filtered < t.first + static_cast<int>(taps);
+             ++filtered) {
+            filterRow(filtered);
+        }
+        for (size_t k = 0; k < taps; ++k) {
+            tapRows[k] = ringRow(t.first + static_cast<int>(k));
+        }
         uint8_t* d = row(top + y) + static_cast<size_t>(left + x0) * destStep;
         for (int c = 0; c < columns; ++c, d += destStep) {
             int b = 0, g = 0, r = 0;
-            const uint16_t* p = wide.data() + (static_cast<size_t>(t.first - rowFrom) * columns + c) * 3;
-            for (int w : t.weight) {
+            for (size_t k = 0; k < taps; ++k) {
+                const int w = t.weight[k];
+                const uint16_t* p = tapRows[k] + static_cast<size_t>(c) * 3;
                 b += p[0] * w;
                 g += p[1] * w;
                 r += p[2] * w;
-                p += static_cast<size_t>(columns) * 3;
             }
             constexpr int shift = weightBits + 8, half = 1 << (shift - 1);
             d[0] = static_cast<uint8_t>((b + half) >> shift);
