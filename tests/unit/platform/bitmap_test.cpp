@@ -76,6 +76,26 @@ TEST(Bitmap, ShrinkingAveragesInsteadOfSkipping) {
     }
 }
 
+TEST(Bitmap, ShrinkingManyRowsAveragesEachBlockOfRowsOnItsOwn) {
+    // Rows grow brighter downwards; each destination row must be the mean of its own block of
+    // ten source rows, also where the top of the drawing is clipped away.
+    Bitmap source(2, 60, 32);
+    for (int y = 0; y < source.height; ++y) {
+        std::fill_n(source.row(y), source.rowBytes(), static_cast<uint8_t>(4 * y));
+    }
+    Bitmap dest(2, 6, 24);
+    dest.stretchDraw(source, 0, 0, 2, 6);
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_NEAR(dest.row(k)[0], 40 * k + 18, 1) << "row " << k;
+        EXPECT_NEAR(dest.row(k)[5], 40 * k + 18, 1) << "row " << k;
+    }
+    Bitmap clipped(2, 4, 24);
+    clipped.stretchDraw(source, 0, -2, 2, 4);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_NEAR(clipped.row(k)[0], 40 * (k + 2) + 18, 1) << "row " << k;
+    }
+}
+
 TEST(Bitmap, SameSizeDrawIsACopyAndOffsetsAreClipped) {
     Bitmap source(3, 2, 24);
     for (size_t i = 0; i < source.pixels.size(); ++i) {
