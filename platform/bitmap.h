@@ -2,9 +2,10 @@
 // per pixel), top row first, rows packed without padding.
 #pragma once
 
+#include "platform/pixel_buffer.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 class Bitmap {
 public:
@@ -28,5 +29,5 @@ public:
     int width = 0;
     int height = 0;
     int bitsPerPixel = 24; // 24 or 32
-    std::vector<uint8_t> pixels;
+    PixelBuffer pixels;
 };

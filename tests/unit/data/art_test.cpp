@@ -51,7 +51,7 @@ TEST(Art, PpmPixelsBecomeBlueGreenRedAndBadPpmIsRefused) {
                                               std::string("\x01\x02\x03\xFA\xFB\xFC", 6)));
     ASSERT_EQ(bitmap.width, 2);
     ASSERT_EQ(bitmap.height, 1);
-    EXPECT_EQ(bitmap.pixels, (std::vector<uint8_t>{3, 2, 1, 0xFC, 0xFB, 0xFA}));
+    EXPECT_EQ(bitmap.pixels, (PixelBuffer{3, 2, 1, 0xFC, 0xFB, 0xFA}));
 
     for (const std::string bad :
          {"", "P5\n1 1\n255\n\x01", "P6\n1 1\n65535\n\x01\x02\x03\x04\x05\x06",

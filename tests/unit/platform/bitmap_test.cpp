@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 void fill(Bitmap& b, uint8_t blue, uint8_t green, uint8_t red) {
@@ -30,6 +32,22 @@ TEST(Bitmap, RefusesSizesItCannotHold) {
     EXPECT_THROW(Bitmap(5, -1, 24), Exception);
     EXPECT_THROW(Bitmap(100000, 100000, 24), Exception);
     EXPECT_THROW(Bitmap(4, 4, 16), Exception);
+}
+
+TEST(Bitmap, ScreenSizedPicturesHoldEveryPixelThroughCopiesAndConversions) {
+    // Large pictures live in memory of their own (large pages), small ones on the heap.
+    for (const auto& [width, height] : {std::pair{1920, 1080}, std::pair{3, 2}}) {
+        Bitmap picture(width, height, 32);
+        for (size_t i = 0; i < picture.pixels.size(); ++i) {
+            picture.pixels[i] = static_cast<uint8_t>(i * 7 + i / 4096);
+        }
+        const Bitmap copy = picture;
+        EXPECT_EQ(copy.pixels, picture.pixels);
+        picture.setPixelFormat(24);
+        EXPECT_EQ(picture.row(height - 1)[3 * (width - 1)], copy.row(height - 1)[4 * (width - 1)]);
+        Bitmap moved = std::move(picture);
+        EXPECT_EQ(moved.pixels.size(), static_cast<size_t>(width) * height * 3);
+    }
 }
 
 TEST(Bitmap, PixelFormatChangeKeepsColours) {
