@@ -20,7 +20,8 @@ public:
     virtual void Button1Click() = 0; // OK
     virtual void Button2Click() = 0; // Default
     virtual void Label2Click() = 0;  // the web link
-    // The form was closed (by close() or by its close box); teardown follows.
+    // The form was closed (by close() or by its close box); teardown follows. The form is off
+    // the screen but still there, with whatever lives in it: the teardown hides it when done.
     virtual void FormDestroy() = 0;
 };
 
