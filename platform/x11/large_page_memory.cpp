@@ -46,9 +46,7 @@ void* allocatePixelMemory(size_t bytes) {
     if (head != 0) {
         munmap(first, head);
     }
-    if (largePage - head != 0) {
-        munmap(start + length, largePage - head);
-    }
+    munmap(start + length, largePage - head); // never empty: head is under one large page
     // Only a hint: without huge pages the memory is plain memory.
     madvise(start, length, MADV_HUGEPAGE);
     return start;
