@@ -20,3 +20,8 @@ int changeDisplaySettings(const SystemDisplayMode& mode);
 
 // Returns the display to the mode it had before the first change; harmless when none was made.
 void restoreDisplaySettings();
+
+// Called first thing in main: when the program was started as its own mode guardian (the
+// process that gives the mode back if the program dies without doing so), runs it, stores its
+// exit status and returns true.
+bool runDisplayModeGuardian(int argc, char** argv, int& status);

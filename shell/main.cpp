@@ -1,5 +1,6 @@
 // The process entry: the instance lock, the application and the one form.
 #include "platform/application.h"
+#include "platform/display_modes.h"
 #include "platform/error_display.h"
 #include "platform/process.h"
 #include "shell/command_line.h"
@@ -37,6 +38,9 @@ std::vector<std::string> arguments(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (int status = 0; runDisplayModeGuardian(argc, argv, status)) {
+        return status;
+    }
     const std::vector<std::string> args = arguments(argc, argv);
     if (!args.empty() && lowerCase(args[0]) == "--help") {
         std::fputs(usageText().c_str(), stdout);

@@ -1,17 +1,37 @@
 // Display modes (enumDisplaySettings, changeDisplaySettings, restoreDisplaySettings) on XRandR:
 // the modes of the primary output (or the first connected one) of the default screen, switched
-// on that output's CRTC, with the screen resized to hold it.
+// on that output's CRTC, with the screen resized to hold it. A mode guardian process gives the
+// mode back when the program dies without doing so.
 #include "platform/display_modes.h"
+#include "platform/posix/mode_guardian.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
+
+// The connection when its server speaks RandR 1.2 or later; else it is closed and null.
+Display* withRandr(Display* display) {
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    if (display &&
+        (!XRRQueryExtension(display, &eventBase, &errorBase) ||
+         !XRRQueryVersion(display, &major, &minor) || major < 1 || (major == 1 && minor < 2))) {
+        XCloseDisplay(display);
+        return nullptr;
+    }
+    return display;
+}
 
 // Own connection, opened on first use and kept: a mode set through RandR outlives its client,
 // so the connection that restores must still be there at teardown.
@@ -20,19 +40,7 @@ Display* modeDisplay() {
     static bool tried = false;
     if (!tried) {
         tried = true;
-        display = XOpenDisplay(nullptr);
-        if (display) {
-            int eventBase = 0;
-            int errorBase = 0;
-            int major = 0;
-            int minor = 0;
-            if (!XRRQueryExtension(display, &eventBase, &errorBase) ||
-                !XRRQueryVersion(display, &major, &minor) || major < 1 ||
-                (major == 1 && minor < 2)) {
-                XCloseDisplay(display);
-                display = nullptr;
-            }
-        }
+        display = withRandr(XOpenDisplay(nullptr));
     }
     return display;
 }
@@ -266,6 +274,137 @@ int configureCrtc(Display* display, RRCrtc crtc, RRMode modeId, int x, int y, Ro
     return status == RRSetConfigSuccess && switchErrors == 0 ? 0 : -1;
 }
 
+// Gives the CRTC and the screen back as they were before the first change; 0 on success.
+int restoreConfiguration(Display* display, const SavedConfiguration& before) {
+    if (before.mode != None)
+        return configureCrtc(display, before.crtc, before.mode, before.x, before.y, before.rotation,
+                             before.outputs, before.screenWidth, before.screenHeight,
+                             before.screenWidthMm, before.screenHeightMm);
+    // The CRTC was dark before: switch it off again and give back the old screen size.
+    Resources resources(display);
+    if (!resources.screen)
+        return -1;
+    switchErrors = 0;
+    XErrorHandler previous = XSetErrorHandler(countError);
+    Status status = XRRSetCrtcConfig(display, resources.screen, before.crtc, CurrentTime, 0, 0,
+                                     None, RR_Rotate_0, nullptr, 0);
+    XRRSetScreenSize(display, DefaultRootWindow(display), before.screenWidth, before.screenHeight,
+                     std::max(before.screenWidthMm, 1), std::max(before.screenHeightMm, 1));
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    return status == RRSetConfigSuccess && switchErrors == 0 ? 0 : -1;
+}
+
+// What the mode guardian keeps of the configuration before the first change: the display's
+// name, the CRTC, its mode, position and rotation, the screen's size in pixels and millimetres,
+// then the outputs.
+std::vector<std::string> guardianRecord(Display* display, const SavedConfiguration& before) {
+    std::vector<std::string> words = {DisplayString(display)};
+    for (long number :
+         {static_cast<long>(before.crtc), static_cast<long>(before.mode),
+          static_cast<long>(before.x), static_cast<long>(before.y),
+          static_cast<long>(before.rotation), static_cast<long>(before.screenWidth),
+          static_cast<long>(before.screenHeight), static_cast<long>(before.screenWidthMm),
+          static_cast<long>(before.screenHeightMm)})
+        words.push_back(std::to_string(number));
+    for (RROutput output : before.outputs)
+        words.push_back(std::to_string(output));
+    return words;
+}
+
+// A change as the guardian compares it with the CRTC it finds: CRTC, mode, position, rotation.
+struct Change {
+    unsigned long crtc = 0;
+    unsigned long mode = 0;
+    long x = 0;
+    long y = 0;
+    unsigned long rotation = 0;
+};
+
+std::string changeRecord(const Change& change) {
+    return std::to_string(change.crtc) + " " + std::to_string(change.mode) + " " +
+           std::to_string(change.x) + " " + std::to_string(change.y) + " " +
+           std::to_string(change.rotation);
+}
+
+template <typename Number> bool parseNumber(const std::string& word, Number& value) {
+    const char* end = word.data() + word.size();
+    auto [stop, error] = std::from_chars(word.data(), end, value);
+    return error == std::errc() && stop == end && !word.empty();
+}
+
+bool parseChange(const std::string& text, Change& change) {
+    std::vector<std::string> words(1);
+    for (char c : text) {
+        if (c == ' ')
+            words.emplace_back();
+        else
+            words.back() += c;
+    }
+    return words.size() == 5 && parseNumber(words[0], change.crtc) &&
+           parseNumber(words[1], change.mode) && parseNumber(words[2], change.x) &&
+           parseNumber(words[3], change.y) && parseNumber(words[4], change.rotation);
+}
+
+bool parseRecord(const std::vector<std::string>& words, SavedConfiguration& before) {
+    if (words.size() < 10)
+        return false;
+    unsigned long crtc = 0, mode = 0, rotation = 0;
+    bool ok = parseNumber(words[1], crtc) && parseNumber(words[2], mode) &&
+              parseNumber(words[3], before.x) && parseNumber(words[4], before.y) &&
+              parseNumber(words[5], rotation) && parseNumber(words[6], before.screenWidth) &&
+              parseNumber(words[7], before.screenHeight) &&
+              parseNumber(words[8], before.screenWidthMm) &&
+              parseNumber(words[9], before.screenHeightMm);
+    for (size_t i = 10; ok && i < words.size(); ++i) {
+        unsigned long output = 0;
+        ok = parseNumber(words[i], output);
+        before.outputs.push_back(output);
+    }
+    before.crtc = crtc;
+    before.mode = mode;
+    before.rotation = static_cast<Rotation>(rotation);
+    before.valid = ok;
+    return ok;
+}
+
+// In the guardian, after the program ended without giving the mode back: restores it on a
+// connection of its own, but only while the program's change is still in force.
+void restoreForGuardian(const std::vector<std::string>& words, const std::string& text) {
+    SavedConfiguration before;
+    Change change;
+    if (!parseRecord(words, before) || !parseChange(text, change)) {
+        std::fprintf(stderr, "kelvara: mode guardian: unreadable configuration, left alone\n");
+        return;
+    }
+    Display* display = withRandr(XOpenDisplay(words[0].c_str()));
+    if (!display) {
+        std::fprintf(stderr, "kelvara: mode guardian: cannot reach display %s\n", words[0].c_str());
+        return;
+    }
+    switchErrors = 0;
+    XErrorHandler previous = XSetErrorHandler(countError); // a CRTC that has gone is an answer
+    bool ours = false;
+    {
+        Resources resources(display);
+        if (resources.screen) {
+            CrtcInfo now(display, resources.screen, static_cast<RRCrtc>(change.crtc));
+            ours = now.info && now.info->mode == change.mode && now.info->x == change.x &&
+                   now.info->y == change.y && now.info->rotation == change.rotation;
+        }
+    }
+    XSetErrorHandler(previous);
+    if (!ours)
+        std::fprintf(stderr, "kelvara: mode guardian: the display mode was changed since the "
+                             "run set it; left as it is\n");
+    else if (restoreConfiguration(display, before) == 0)
+        std::fprintf(stderr, "kelvara: mode guardian: the run ended without giving the display "
+                             "mode back; restored it\n");
+    else
+        std::fprintf(stderr, "kelvara: mode guardian: restoring the display mode failed\n");
+    XCloseDisplay(display);
+}
+
 } // namespace
 
 bool enumDisplaySettings(int index, SystemDisplayMode& mode) {
@@ -332,6 +471,7 @@ int changeDisplaySettings(const SystemDisplayMode& mode) {
             static_cast<int>(static_cast<long>(DisplayHeightMM(display, screen)) *
                              saved.screenHeight / std::max(DisplayHeight(display, screen), 1));
         saved.valid = true;
+        startModeGuardian(guardianRecord(display, saved));
     }
 
     std::vector<RROutput> outputs(current.info->outputs,
@@ -339,6 +479,8 @@ int changeDisplaySettings(const SystemDisplayMode& mode) {
     if (outputs.empty())
         outputs.push_back(outputId);
     Rotation rotation = current.info->rotation ? current.info->rotation : RR_Rotate_0;
+    announceModeChange(changeRecord({crtc, static_cast<RRMode>(mode.id), current.info->x,
+                                     current.info->y, static_cast<unsigned long>(rotation)}));
     // The switched screen is exactly the mode where this CRTC is the only one, so that a
     // maximised window covers the mode and nothing beyond.
     return configureCrtc(display, crtc, static_cast<RRMode>(mode.id), current.info->x,
@@ -349,26 +491,11 @@ void restoreDisplaySettings() {
     if (!saved.valid)
         return;
     Display* display = modeDisplay();
-    if (!display)
-        return;
-    if (saved.mode == None) {
-        // The CRTC was dark before: switch it off again and give back the old screen size.
-        Resources resources(display);
-        if (resources.screen) {
-            switchErrors = 0;
-            XErrorHandler previous = XSetErrorHandler(countError);
-            XRRSetCrtcConfig(display, resources.screen, saved.crtc, CurrentTime, 0, 0, None,
-                             RR_Rotate_0, nullptr, 0);
-            XRRSetScreenSize(display, DefaultRootWindow(display), saved.screenWidth,
-                             saved.screenHeight, std::max(saved.screenWidthMm, 1),
-                             std::max(saved.screenHeightMm, 1));
-            XSync(display, False);
-            XSetErrorHandler(previous);
-        }
-    } else {
-        configureCrtc(display, saved.crtc, saved.mode, saved.x, saved.y, saved.rotation,
-                      saved.outputs, saved.screenWidth, saved.screenHeight, saved.screenWidthMm,
-                      saved.screenHeightMm);
-    }
+    if (display && restoreConfiguration(display, saved) == 0)
+        dismissModeGuardian();
     saved = SavedConfiguration();
+}
+
+bool runDisplayModeGuardian(int argc, char** argv, int& status) {
+    return runModeGuardianIfAsked(argc, argv, restoreForGuardian, status);
 }

@@ -1,6 +1,7 @@
 // The full-screen run of the real program on the test X server: the stored resolution is set for
-// the run and given back on every way out, a failed start shows its log, and a started run shows
-// frames without a cursor until a key, a click or the eleventh mouse motion.
+// the run and given back on every way out (by the mode guardian when the program is killed or
+// crashes), a failed start shows its log, and a started run shows frames without a cursor until
+// a key, a click or the eleventh mouse motion.
 #include "e2e.h"
 #include "platform/display_modes.h"
 #include "platform/screen_capture.h"
@@ -14,7 +15,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -96,6 +100,27 @@ bool allBlack(const Bitmap& screen) {
     return true;
 }
 
+// Whether a mode guardian watching the process runs: its command line is the program's with
+// "--mode-guardian" and the watched process id.
+bool guardianRuns(pid_t watched) {
+    const std::string wanted =
+        std::string("--mode-guardian") + '\0' + std::to_string(watched) + '\0';
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream file(entry.path() / "cmdline", std::ios::binary);
+        std::string line((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (line.find(wanted) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// Sets the screen as another program would (a person with xrandr).
+void setScreenWithXrandr(Size size) {
+    std::string command =
+        "xrandr -s " + std::to_string(size.width) + "x" + std::to_string(size.height);
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
 class FullScreenRun : public testing::Test {
 protected:
     e2e::ConfigHome config;
@@ -137,6 +162,15 @@ protected:
         // get to give the mode back.
         EXPECT_EQ(run->exitStatus(), 0) << log();
         EXPECT_TRUE(waitUntil([&] { return screenSize() == desktop; }, 10)) << log();
+        EXPECT_TRUE(waitUntil([&] { return !guardianRuns(run->pid); }, 10));
+    }
+    // Starts a run at 800 x 600 and waits until its checks are done and the intro goes on.
+    void startAt800x600() {
+        storeResolution(settingsIndexOf(800, 600));
+        start({"/s", "--ignore-requirements"});
+        ASSERT_TRUE(waitUntil([&] { return screenSize() == Size{800, 600}; }, 60));
+        ASSERT_TRUE(waitUntil([&] { return logHas("going on as asked"); }, 60)) << log();
+        ASSERT_TRUE(guardianRuns(run->pid));
     }
 };
 
@@ -157,6 +191,29 @@ TEST_F(FullScreenRun, TerminationGivesTheDesktopBack) {
     ASSERT_TRUE(waitUntil([&] { return screenSize() == Size{800, 600}; }, 60));
     run->signal(SIGTERM);
     expectEndsWithTheDesktopBack();
+}
+
+TEST_F(FullScreenRun, KilledOrCrashedRunStillGivesTheDesktopBack) {
+    for (int signal : {SIGKILL, SIGSEGV}) {
+        SCOPED_TRACE(signal);
+        startAt800x600();
+        run->signal(signal);
+        EXPECT_TRUE(waitUntil([&] { return ended(); }, 30));
+        EXPECT_TRUE(run->endedBySignal());
+        EXPECT_TRUE(waitUntil([&] { return screenSize() == desktop; }, 10)) << log();
+        EXPECT_TRUE(waitUntil([&] { return !guardianRuns(run->pid); }, 10));
+    }
+}
+
+TEST_F(FullScreenRun, KilledRunLeavesAModeSomeoneElseSetAlone) {
+    startAt800x600();
+    setScreenWithXrandr({640, 480});
+    ASSERT_TRUE(waitUntil([&] { return screenSize() == Size{640, 480}; }, 10));
+    run->signal(SIGKILL);
+    EXPECT_TRUE(waitUntil([&] { return ended() && !guardianRuns(run->pid); }, 30));
+    EXPECT_EQ(screenSize(), (Size{640, 480}));
+    setScreenWithXrandr(desktop);
+    EXPECT_TRUE(waitUntil([&] { return screenSize() == desktop; }, 10));
 }
 
 TEST_F(FullScreenRun, FailedStartShowsTheLogInTheWarningColourUntilAKey) {
