@@ -1,5 +1,6 @@
 #include "glv_main/glv_main.h"
 
+#include "glv_main/frame_watch.h"
 #include "glv_main/startup_steps.h"
 #include "platform/display_modes.h"
 #include "platform/gl.h"
@@ -73,8 +74,10 @@ void GLV::Resize() {
 
 int GLV::Swap() {
     static bool presented = false;
+    static FrameWatch watch;
     if (surface)
         surface->swapBuffers();
+    watch.presented();
     if (!presented) {
         presented = true;
         traceStartup("first frame presented");

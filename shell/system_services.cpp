@@ -1,6 +1,7 @@
 #include "shell/system_services.h"
 
 #include "glv_main/glv_main.h"
+#include "glv_main/startup_steps.h"
 #include "logo_intro/logo_intro.h"
 #include "platform/desktop_services.h"
 #include "platform/display_modes.h"
@@ -119,6 +120,7 @@ void SystemServices::destroySaver(Saver* saver) {
 
 void SystemServices::saverSetup(Saver& saver) {
     ::saverSetup(saver);
+    traceStartup("effect set up"); // where a soak's steady state begins
 }
 
 int SystemServices::saverFrame(Saver& saver) {
