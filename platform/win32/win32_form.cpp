@@ -42,7 +42,9 @@ enum ControlId : int {
     idLabel1
 };
 
-constexpr DWORD dialogStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+// Without WS_CLIPCHILDREN: the group boxes draw only their frames, the form's background shows
+// through them.
+constexpr DWORD dialogStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD dialogExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_CONTROLPARENT;
 
 LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -136,6 +138,7 @@ public:
                          clientHeightStored - label2Height, clientWidthStored, label2Height,
                          idLabel2);
         SendMessageA(label2, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont), FALSE);
+        fitLabel(label1, 8 + 64);
         applyVisibility();
 
         if (win32MainForm() == nullptr) {
@@ -156,6 +159,9 @@ public:
         releaseLog();
         DeleteObject(formFont);
         DeleteObject(linkFont);
+        if (fittedFont != nullptr) {
+            DeleteObject(fittedFont);
+        }
     }
 
     Win32Form(const Win32Form&) = delete;
@@ -385,6 +391,43 @@ private:
         return made;
     }
 
+    // The layout's sizes are those of an 8-point bitmap font; where the system substitutes a
+    // wider one (Wine does), the label takes the room up to the control beside it, and a smaller
+    // size of the font when even that is not enough.
+    void fitLabel(HWND label, int rightEdge) {
+        char text[64] = "";
+        const int length = GetWindowTextA(label, text, sizeof text);
+        RECT r{};
+        GetWindowRect(label, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        const int room = rightEdge - r.left - 2;
+        HDC dc = GetDC(label);
+        for (int size = 11; size >= 8; --size) {
+            HFONT font = size == 11 ? formFont
+                                    : CreateFontA(-size, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                                  DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+            HGDIOBJ old = SelectObject(dc, font);
+            SIZE extent{};
+            GetTextExtentPoint32A(dc, text, length, &extent);
+            SelectObject(dc, old);
+            if (extent.cx <= room || size == 8) {
+                SetWindowPos(label, nullptr, 0, 0, std::max<int>(r.right - r.left, extent.cx + 1),
+                             r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+                if (font != formFont) {
+                    SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+                    fittedFont = font;
+                }
+                break;
+            }
+            if (font != formFont) {
+                DeleteObject(font);
+            }
+        }
+        ReleaseDC(label, dc);
+    }
+
     void applyVisibility() {
         auto set = [](HWND w, bool visible) { ShowWindow(w, visible ? SW_SHOWNA : SW_HIDE); };
         for (HWND w : {groupBox1, label1, res, button1, label2}) {
@@ -451,6 +494,7 @@ private:
     HWND label2 = nullptr;
     HFONT formFont = nullptr;
     HFONT linkFont = nullptr;
+    HFONT fittedFont = nullptr; // a smaller font for a label, when one was needed
 
     FormEvents* events = nullptr;
     std::function<void()> resizeHandler;
