@@ -43,7 +43,8 @@ struct GlSurface::Native {
     }
 };
 
-GlSurface::GlSurface(const NativeWindow& window, int, int, const PixelFormatDescriptor& descriptor) {
+GlSurface::GlSurface(const NativeWindow& window, int, int,
+                     const PixelFormatDescriptor& descriptor) {
     native = new Native;
     native->window = reinterpret_cast<HWND>(window.handle);
     try {

@@ -15,7 +15,8 @@ bool enumDisplaySettings(int index, SystemDisplayMode& mode) {
     mode.mode.height = static_cast<int32_t>(dm.dmPelsHeight);
     mode.mode.bitsPerPixel = static_cast<int32_t>(dm.dmBitsPerPel);
     // 0 and 1 stand for the hardware's default rate.
-    mode.mode.refreshRate = dm.dmDisplayFrequency > 1 ? static_cast<int32_t>(dm.dmDisplayFrequency) : 0;
+    mode.mode.refreshRate =
+        dm.dmDisplayFrequency > 1 ? static_cast<int32_t>(dm.dmDisplayFrequency) : 0;
     mode.id = static_cast<uint64_t>(index);
     return true;
 }

@@ -120,8 +120,8 @@ public:
         // The layout's positions, with those inside a group box made relative to the form.
         groupBox1 = control("BUTTON", "Hardware Settings", BS_GROUPBOX, 8, 8, 265, 89, idGroupBox1);
         label1 = control("STATIC", "Resolution", SS_LEFT, 8 + 8, 8 + 27, 50, 13, idLabel1);
-        res = control("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP,
-                      8 + 64, 8 + 24, 193, 21 + 200, idRes);
+        res = control("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, 8 + 64,
+                      8 + 24, 193, 21 + 200, idRes);
         resAdd("desktop resolution");
         sound = control("BUTTON", "Enable Sound", BS_AUTOCHECKBOX | WS_TABSTOP, 8 + 8, 8 + 64, 97,
                         17, idSound);
@@ -134,9 +134,9 @@ public:
         button2 = control("BUTTON", "Default", BS_PUSHBUTTON | WS_TABSTOP, 8 + 184, 104 + 160, 75,
                           25, idButton2);
         button1 = control("BUTTON", "OK", BS_PUSHBUTTON | WS_TABSTOP, 200, 304, 75, 25, idButton1);
-        label2 = control("STATIC", makerUrlText, SS_CENTER | SS_NOTIFY, 0,
-                         clientHeightStored - label2Height, clientWidthStored, label2Height,
-                         idLabel2);
+        label2 =
+            control("STATIC", makerUrlText, SS_CENTER | SS_NOTIFY, 0,
+                    clientHeightStored - label2Height, clientWidthStored, label2Height, idLabel2);
         SendMessageA(label2, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont), FALSE);
         fitLabel(label1, 8 + 64);
         applyVisibility();
@@ -304,9 +304,7 @@ public:
     void resAdd(const std::string& text) override {
         SendMessageA(res, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
-    int resCount() const override {
-        return static_cast<int>(SendMessageA(res, CB_GETCOUNT, 0, 0));
-    }
+    int resCount() const override { return static_cast<int>(SendMessageA(res, CB_GETCOUNT, 0, 0)); }
     int resSelectedIndex() const override {
         return static_cast<int>(SendMessageA(res, CB_GETCURSEL, 0, 0)); // CB_ERR is -1
     }

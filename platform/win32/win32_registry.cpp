@@ -50,8 +50,8 @@ public:
             throw Exception("Failed to get data for '" + name + "'");
         }
         std::vector<char> text(size + 1, '\0');
-        if (RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
-                             &size) != ERROR_SUCCESS ||
+        if (RegQueryValueExA(key, name.c_str(), nullptr, &type,
+                             reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS ||
             size > text.size() - 1) {
             throw Exception("Failed to get data for '" + name + "'");
         }

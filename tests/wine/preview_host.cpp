@@ -35,17 +35,17 @@ int main(int argc, char** argv) {
     // The monitor's screen is about 152 x 112; the logo goes to (5, 20), 140 x 70.
     RECT outer{0, 0, 152, 112};
     AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
-    HWND host = CreateWindowA("KelvaraPreviewHost", "Preview host",
-                              WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 40, 40,
-                              outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
-                              windowClass.hInstance, nullptr);
+    HWND host =
+        CreateWindowA("KelvaraPreviewHost", "Preview host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                      40, 40, outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                      windowClass.hInstance, nullptr);
     ShowWindow(host, SW_SHOW);
     UpdateWindow(host);
     std::printf("host %llu\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(host)));
     std::fflush(stdout);
 
-    std::string command = std::string("\"") + argv[1] + "\" /p " +
-                          std::to_string(reinterpret_cast<uintptr_t>(host));
+    std::string command =
+        std::string("\"") + argv[1] + "\" /p " + std::to_string(reinterpret_cast<uintptr_t>(host));
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
