@@ -1,6 +1,6 @@
 #include "platform/win32/user_first_registry.h"
 
-#include "shell/exception.h"
+#include "platform/exception.h"
 
 namespace {
 

@@ -4,9 +4,8 @@
 #include "platform/gl_proc.h"
 #include "platform/gl_surface.h"
 
+#include "platform/exception.h"
 #include "platform/gl.h"
-
-#include "shell/exception.h"
 
 #include <windows.h>
 

@@ -3,8 +3,8 @@
 #include "platform/application.h"
 
 #include "platform/error_display.h"
+#include "platform/exception.h"
 #include "platform/win32/win32_loop.h"
-#include "shell/exception.h"
 
 #include <windows.h>
 

@@ -1,13 +1,14 @@
 // The form (FormView, createFormView) on Win32: one window of the class "TForm1" with native
 // controls at the layout's pixel positions, its input reported to FormEvents, the stop timer,
 // the start-up log drawn with GDI on an off-screen bitmap, and the preview as a child window of
-// the host that ends when the host goes.
-#include "shell/form_view.h"
+// the host that ends when the host goes. Its icon and preview logo are resources of the program,
+// as a Windows saver carries them (Explorer shows that icon); of the art it is given, the form
+// uses the link text.
+#include "platform/form_view.h"
 
+#include "platform/exception.h"
 #include "platform/win32/resources.h"
 #include "platform/win32/win32_loop.h"
-#include "shell/exception.h"
-#include "shell/maker_link.h"
 
 #include <windows.h>
 
@@ -100,7 +101,7 @@ Bitmap loadLogo() {
 
 class Win32Form : public FormView, public Win32MainForm {
 public:
-    Win32Form() : logoPicture(loadLogo()) {
+    explicit Win32Form(const FormArt& art) : logoPicture(loadLogo()) {
         registerClass();
         formFont = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
@@ -135,7 +136,7 @@ public:
                           25, idButton2);
         button1 = control("BUTTON", "OK", BS_PUSHBUTTON | WS_TABSTOP, 200, 304, 75, 25, idButton1);
         label2 =
-            control("STATIC", makerUrlText, SS_CENTER | SS_NOTIFY, 0,
+            control("STATIC", art.linkText.c_str(), SS_CENTER | SS_NOTIFY, 0,
                     clientHeightStored - label2Height, clientWidthStored, label2Height, idLabel2);
         SendMessageA(label2, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont), FALSE);
         fitLabel(label1, 8 + 64);
@@ -634,6 +635,6 @@ LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 } // namespace
 
-std::unique_ptr<FormView> createFormView() {
-    return std::make_unique<Win32Form>();
+std::unique_ptr<FormView> createFormView(const FormArt& art) {
+    return std::make_unique<Win32Form>(art);
 }

@@ -1,4 +1,4 @@
-// Process and system services on Windows: a named mutex, GetModuleFileNameA,
+// Process and system services on Windows: a named mutex, GetCommandLineA, GetModuleFileNameA,
 // SetCurrentDirectoryA, SetPriorityClass, Sleep, GlobalMemoryStatus and GetTickCount.
 #include "platform/process.h"
 
@@ -8,6 +8,10 @@ bool createInstanceLock(const std::string& name) {
     // The handle stays open on purpose: the system drops the mutex when the process ends.
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
     return !(mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS);
+}
+
+std::optional<std::string> commandLineText() {
+    return std::string(GetCommandLineA());
 }
 
 std::string executablePath() {

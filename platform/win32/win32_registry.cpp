@@ -3,8 +3,8 @@
 // UserFirstRegistry.
 #include "platform/registry.h"
 
+#include "platform/exception.h"
 #include "platform/win32/user_first_registry.h"
-#include "shell/exception.h"
 
 #include <windows.h>
 

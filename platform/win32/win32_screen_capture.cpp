@@ -1,9 +1,8 @@
 // Desktop capture (captureScreen) on Windows: a GDI copy of the screen's device context into a
 // 24-bit DIB section. Unlike a simulated Print Screen it leaves the clipboard alone and cannot
 // wait for a picture that never comes.
+#include "platform/exception.h"
 #include "platform/screen_capture.h"
-
-#include "shell/exception.h"
 
 #include <windows.h>
 

@@ -3,6 +3,8 @@
 // on that output's CRTC, with the screen resized to hold it.
 #include "platform/display_modes.h"
 
+#include "platform/x11/x11_connection.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
@@ -13,35 +15,18 @@
 
 namespace {
 
-// Own connection, opened on first use and kept: a mode set through RandR outlives its client,
-// so the connection that restores must still be there at teardown.
+// The process's connection, when its server offers RandR 1.2 or later; else nullptr.
 Display* modeDisplay() {
-    static Display* display = nullptr;
-    static bool tried = false;
-    if (!tried) {
-        tried = true;
-        display = XOpenDisplay(nullptr);
-        if (display) {
-            int eventBase = 0;
-            int errorBase = 0;
-            int major = 0;
-            int minor = 0;
-            if (!XRRQueryExtension(display, &eventBase, &errorBase) ||
-                !XRRQueryVersion(display, &major, &minor) || major < 1 ||
-                (major == 1 && minor < 2)) {
-                XCloseDisplay(display);
-                display = nullptr;
-            }
+    static Display* const display = [] {
+        Display* d = x11Display();
+        int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+        if (d == nullptr || !XRRQueryExtension(d, &eventBase, &errorBase) ||
+            !XRRQueryVersion(d, &major, &minor) || major < 1 || (major == 1 && minor < 2)) {
+            return static_cast<Display*>(nullptr);
         }
-    }
+        return d;
+    }();
     return display;
-}
-
-// X errors during a switch are results, not reasons to end the process.
-int switchErrors = 0;
-int countError(Display*, XErrorEvent*) {
-    ++switchErrors;
-    return 0;
 }
 
 struct Resources {
@@ -162,8 +147,8 @@ void listModes(Display* display) {
     }
 }
 
-// The screen's size now. DisplayWidth keeps the size from connection time, because this
-// connection does not follow the root window's configure events.
+// The screen's size now. DisplayWidth holds the size Xlib last heard of, which lags behind a
+// switch until someone reads the server's events; the server itself knows.
 void rootSize(Display* display, int& width, int& height) {
     Window root = None;
     int x = 0, y = 0;
@@ -238,15 +223,15 @@ int configureCrtc(Display* display, RRCrtc crtc, RRMode modeId, int x, int y, Ro
     int widthMm = forcedWidthMm;
     int heightMm = forcedHeightMm;
     if (forcedWidth <= 0 || screenWidth != forcedWidth || screenHeight != forcedHeight) {
-        // Keep the pixel density the screen reported at connection time.
+        // Keep the pixel density Xlib knows for the screen.
         widthMm = static_cast<int>(static_cast<long>(DisplayWidthMM(display, screen)) *
                                    screenWidth / std::max(DisplayWidth(display, screen), 1));
         heightMm = static_cast<int>(static_cast<long>(DisplayHeightMM(display, screen)) *
                                     screenHeight / std::max(DisplayHeight(display, screen), 1));
     }
 
-    switchErrors = 0;
-    XErrorHandler previous = XSetErrorHandler(countError);
+    // X errors during a switch are results, not reasons to end the process.
+    X11ErrorTrap trap(display);
     XGrabServer(display);
     Status status = RRSetConfigSuccess;
     bool resize = screenWidth != currentWidth || screenHeight != currentHeight;
@@ -261,9 +246,7 @@ int configureCrtc(Display* display, RRCrtc crtc, RRMode modeId, int x, int y, Ro
         status = XRRSetCrtcConfig(display, resources.screen, crtc, CurrentTime, x, y, modeId,
                                   rotation, outputs.data(), static_cast<int>(outputs.size()));
     XUngrabServer(display);
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    return status == RRSetConfigSuccess && switchErrors == 0 ? 0 : -1;
+    return status == RRSetConfigSuccess && !trap.failed() ? 0 : -1;
 }
 
 } // namespace
@@ -355,15 +338,12 @@ void restoreDisplaySettings() {
         // The CRTC was dark before: switch it off again and give back the old screen size.
         Resources resources(display);
         if (resources.screen) {
-            switchErrors = 0;
-            XErrorHandler previous = XSetErrorHandler(countError);
+            X11ErrorTrap trap(display);
             XRRSetCrtcConfig(display, resources.screen, saved.crtc, CurrentTime, 0, 0, None,
                              RR_Rotate_0, nullptr, 0);
             XRRSetScreenSize(display, DefaultRootWindow(display), saved.screenWidth,
                              saved.screenHeight, std::max(saved.screenWidthMm, 1),
                              std::max(saved.screenHeightMm, 1));
-            XSync(display, False);
-            XSetErrorHandler(previous);
         }
     } else {
         configureCrtc(display, saved.crtc, saved.mode, saved.x, saved.y, saved.rotation,

@@ -86,7 +86,7 @@ TEST_F(Wine, TheFullScreenRunFailsOnSoftwareThenRunsWithTheChecksIgnored) {
     {
         e2e::Program run = saver({"/s"});
         EXPECT_TRUE(e2e::waitForScreen(
-            run, std::string(KELVARA_BINARY_DIR) + "/wine-log.ppm",
+            run, std::string(KELVARA_BINARY_DIR) + "/wine-log.ppm", "the failing log",
             [](const e2e::Picture& p) { return warningPixels(p) > 20; }, 120));
         e2e::screenshot("wine-failing-log");
         e2e::pressKey("a");
@@ -98,7 +98,7 @@ TEST_F(Wine, TheFullScreenRunFailsOnSoftwareThenRunsWithTheChecksIgnored) {
     e2e::Program run = saver({"/s", "--ignore-requirements"});
     // The intro: a dark screen with the bright logo in its middle.
     EXPECT_TRUE(e2e::waitForScreen(
-        run, folder.path + "/intro.ppm",
+        run, folder.path + "/intro.ppm", "the intro",
         [](const e2e::Picture& p) {
             const unsigned char* centre = p.at(p.width / 2, p.height / 2);
             const unsigned char* corner = p.at(p.width / 20, p.height - p.height / 20);
@@ -109,7 +109,7 @@ TEST_F(Wine, TheFullScreenRunFailsOnSoftwareThenRunsWithTheChecksIgnored) {
     e2e::screenshot("wine-intro");
     // The mosaic: mostly the desktop picture again.
     EXPECT_TRUE(e2e::waitForScreen(
-        run, folder.path + "/mosaic.ppm",
+        run, folder.path + "/mosaic.ppm", "the mosaic",
         [&](const e2e::Picture& p) { return e2e::shareAlike(p, desktop) > 0.5; }, 120));
     e2e::screenshot("wine-mosaic");
     e2e::pressKey("a");

@@ -11,6 +11,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -149,6 +150,31 @@ TEST_F(FullScreenRun, StoredResolutionIsSetForTheRunAndAKeyGivesTheDesktopBack) 
     EXPECT_TRUE(waitUntil([&] { return logHas("going on as asked"); }, 60)) << log();
     pressKey();
     expectEndsWithTheDesktopBack();
+}
+
+// Every X user in the program (the toolkit, GLX, the mode switch, the capture) shares one
+// connection, from the capture before the switch through the intro and the mosaic to the
+// teardown that gives the mode back. Sampled at every poll, from the server's list of clients.
+TEST_F(FullScreenRun, TheWholeRunUsesOneConnectionToTheServer) {
+    storeResolution(settingsIndexOf(800, 600));
+    const auto started = Clock::now();
+    start({"/s", "--ignore-requirements", "--report-fps"});
+    int most = 0;
+    auto sampled = [&](bool condition) {
+        most = std::max(most, e2e::xConnectionsOf(run->pid));
+        return condition;
+    };
+    ASSERT_TRUE(waitUntil([&] { return sampled(screenSize() == Size{800, 600}); }, 60));
+    ASSERT_TRUE(waitUntil([&] { return sampled(!ended() && framesShown()); }, 60)) << log();
+    // The intro lasts 12 s; 20 s in, the mosaic runs.
+    waitUntil([&] { return sampled(ended() || Clock::now() > started + std::chrono::seconds(20)); },
+              60);
+    ASSERT_FALSE(ended()) << log();
+    pressKey();
+    EXPECT_TRUE(waitUntil([&] { return sampled(ended()); }, 30)) << log();
+    EXPECT_EQ(most, 1);
+    EXPECT_TRUE(logHas("mosaic ")) << log();
+    EXPECT_FALSE(logHas("mosaic 0.0")) << "the run ended before the mosaic: " << log();
 }
 
 TEST_F(FullScreenRun, TerminationGivesTheDesktopBack) {

@@ -1,8 +1,7 @@
 // The Windows settings store's rule, with hives in memory: one of them can refuse writing, as
 // HKEY_LOCAL_MACHINE does to an ordinary user since Vista.
+#include "platform/exception.h"
 #include "platform/win32/user_first_registry.h"
-
-#include "shell/exception.h"
 
 #include <gtest/gtest.h>
 
