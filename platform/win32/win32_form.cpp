@@ -7,6 +7,7 @@
 #include "platform/form_view.h"
 
 #include "platform/exception.h"
+#include "platform/text_lines.h"
 #include "platform/win32/resources.h"
 #include "platform/win32/win32_loop.h"
 
@@ -330,28 +331,10 @@ public:
         std::string text(static_cast<size_t>(std::max(0, length)) + 1, '\0');
         text.resize(static_cast<size_t>(
             GetWindowTextA(customStrings, text.data(), static_cast<int>(text.size()))));
-        std::vector<std::string> lines;
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string::npos) {
-                end = text.size();
-            }
-            std::string line = text.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            lines.push_back(std::move(line));
-            start = end + 1;
-        }
-        return lines;
+        return splitLines(text);
     }
     void setCustomLines(const std::vector<std::string>& lines) override {
-        std::string text;
-        for (const std::string& line : lines) {
-            text += line;
-            text += "\r\n";
-        }
+        const std::string text = joinLines(lines, "\r\n");
         SetWindowTextA(customStrings, text.c_str());
     }
     void setCustomBoxVisible(bool visible) override {
