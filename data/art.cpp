@@ -1,7 +1,7 @@
 #include "data/art.h"
 
 #include "data/art_pictures.h"
-#include "shell/exception.h"
+#include "platform/exception.h"
 
 #include <cctype>
 #include <string>

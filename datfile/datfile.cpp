@@ -1,13 +1,13 @@
 #include "datfile/datfile.h"
 
 #include "datfile/jpeg_decoder.h"
-#include "shell/exception.h"
+#include "platform/exception.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
+#include <filesystem>
 
 namespace {
 
@@ -26,18 +26,20 @@ std::string lowerCase(std::string text) {
 }
 
 std::vector<uint8_t> readWholeFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    struct stat info {};
-    if (file != nullptr && (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode))) {
-        std::fclose(file);
-        file = nullptr;
-    }
+    // A folder opens like a file on some systems, and then fails to read: refuse it up front.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    std::FILE* file =
+        std::filesystem::is_directory(status) ? nullptr : std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         throw Exception("Cannot open file " + path);
     }
     std::vector<uint8_t> bytes;
-    if (S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) <= maxFileBytes) {
-        bytes.reserve(static_cast<size_t>(info.st_size));
+    if (std::filesystem::is_regular_file(status)) {
+        const uintmax_t size = std::filesystem::file_size(path, error);
+        if (!error && size <= maxFileBytes) {
+            bytes.reserve(static_cast<size_t>(size));
+        }
     }
     uint8_t chunk[65536];
     bool failed = false;

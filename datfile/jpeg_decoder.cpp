@@ -1,6 +1,6 @@
 #include "datfile/jpeg_decoder.h"
 
-#include "shell/exception.h"
+#include "platform/exception.h"
 
 #include <csetjmp>
 #include <cstddef>

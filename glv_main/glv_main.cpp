@@ -3,11 +3,11 @@
 #include "glv_main/frame_watch.h"
 #include "glv_main/startup_steps.h"
 #include "platform/display_modes.h"
+#include "platform/exception.h"
 #include "platform/gl.h"
 #include "platform/gl_surface.h"
 #include "platform/process.h"
 #include "shell/cycle_counter.h"
-#include "shell/exception.h"
 #include "shell/multitexture.h"
 
 #include <cctype>

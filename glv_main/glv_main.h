@@ -2,8 +2,8 @@
 // creates the view and checks the machine.
 #pragma once
 
+#include "platform/display_mode.h"
 #include "platform/form_window.h"
-#include "shell/display_mode.h"
 #include "shell/saver.h"
 
 #include <string>

@@ -4,9 +4,9 @@
 #include "glv_main/glv_main.h"
 #include "logo_intro/intro_animation.h"
 #include "logo_intro/intro_state.h"
+#include "platform/exception.h"
 #include "platform/gl.h"
 #include "platform/process.h"
-#include "shell/exception.h"
 #include "shell/multitexture.h"
 #include "texture/texture.h"
 

@@ -1,6 +1,6 @@
 #include "platform/bitmap.h"
 
-#include "shell/exception.h"
+#include "platform/exception.h"
 
 #include <algorithm>
 #include <cmath>

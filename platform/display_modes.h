@@ -1,7 +1,7 @@
 // The display modes of the primary output and switching between them.
 #pragma once
 
-#include "shell/display_mode.h"
+#include "platform/display_mode.h"
 
 #include <cstdint>
 

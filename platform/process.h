@@ -2,11 +2,16 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Creates the named, session-wide instance lock and holds it until the process ends (also on a
 // crash). False when another process holds it.
 bool createInstanceLock(const std::string& name);
+
+// The command line as the one string the system hands to programs (Windows); nullopt where
+// programs get their arguments one by one (argv is then the command line).
+std::optional<std::string> commandLineText();
 
 std::string executablePath();
 // The result says whether the change worked; callers may ignore it.

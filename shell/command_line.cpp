@@ -1,6 +1,6 @@
 #include "shell/command_line.h"
 
-#include "shell/exception.h"
+#include "platform/exception.h"
 
 #include <cstdint>
 
@@ -53,7 +53,9 @@ bool ignoresRequirements(const std::vector<std::string>& args) {
     return hasOption(args, "--ignore-requirements");
 }
 
-bool reportsFrameRate(const std::vector<std::string>& args) { return hasOption(args, "--report-fps"); }
+bool reportsFrameRate(const std::vector<std::string>& args) {
+    return hasOption(args, "--report-fps");
+}
 
 uintptr_t parseWindowId(const std::string& text) {
     const Exception invalid("'" + text + "' is not a valid integer value");

@@ -1,7 +1,7 @@
 // Which of the system's display modes the settings offer, and how the list shows them.
 #pragma once
 
-#include "shell/display_mode.h"
+#include "platform/display_mode.h"
 
 #include <string>
 

@@ -2,37 +2,33 @@
 #include "platform/application.h"
 #include "platform/display_modes.h"
 #include "platform/error_display.h"
+#include "platform/exception.h"
+#include "platform/form_view.h"
 #include "platform/process.h"
 #include "shell/command_line.h"
-#include "shell/exception.h"
-#include "shell/form_view.h"
+#include "shell/form_art.h"
 #include "shell/system_services.h"
 #include "shell/tform1.h"
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
-
-#ifdef _WIN32
-// The C runtime splits the command line by other rules than the system's own switches expect.
-extern "C" __declspec(dllimport) char* __stdcall GetCommandLineA();
-#endif
 
 namespace {
 
 std::vector<std::string> arguments(int argc, char** argv) {
-#ifdef _WIN32
-    (void)argc;
-    (void)argv;
-    std::vector<std::string> args = splitCommandLine(GetCommandLineA());
-    if (!args.empty()) {
-        args.erase(args.begin()); // the program itself
+    // Where the system hands over one command-line string, the C runtime splits it by other
+    // rules than the system's own switches expect: split it here instead.
+    if (const std::optional<std::string> line = commandLineText()) {
+        std::vector<std::string> args = splitCommandLine(*line);
+        if (!args.empty()) {
+            args.erase(args.begin()); // the program itself
+        }
+        return args;
     }
-    return args;
-#else
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
-#endif
 }
 
 } // namespace
@@ -57,7 +53,7 @@ int main(int argc, char** argv) {
     try {
         application = createApplication(argc, argv);
         application->setTitle("Kelvara");
-        view = createFormView();
+        view = createFormView(storedFormArt());
         SystemServices services(*application);
         TForm1 form(*view, services, args);
         application->run();

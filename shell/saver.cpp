@@ -1,8 +1,8 @@
 #include "shell/saver.h"
 
 #include "datfile/datfile.h"
+#include "platform/exception.h"
 #include "shell/command_line.h"
-#include "shell/exception.h"
 #include "texture/texture.h"
 
 #include <algorithm>

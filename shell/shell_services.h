@@ -5,9 +5,9 @@
 
 #include "platform/application.h"
 #include "platform/bitmap.h"
+#include "platform/display_mode.h"
 #include "platform/form_window.h"
 #include "platform/registry.h"
-#include "shell/display_mode.h"
 #include "shell/saver.h"
 
 #include <cstdint>

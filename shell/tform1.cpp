@@ -1,9 +1,9 @@
 #include "shell/tform1.h"
 
+#include "platform/exception.h"
 #include "shell/comma_text.h"
 #include "shell/command_line.h"
 #include "shell/desktop_capture.h"
-#include "shell/exception.h"
 #include "shell/maker_link.h"
 
 #include <cstdio>

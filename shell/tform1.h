@@ -3,9 +3,9 @@
 // asks for; onIdle then drives the preview, the dialog or the intro and saver frames.
 #pragma once
 
-#include "shell/display_mode.h"
+#include "platform/display_mode.h"
+#include "platform/form_view.h"
 #include "shell/display_mode_list.h"
-#include "shell/form_view.h"
 #include "shell/frame_rate.h"
 #include "shell/shell_services.h"
 

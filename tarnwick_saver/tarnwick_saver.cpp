@@ -4,8 +4,8 @@
 #include "tarnwick_saver/tarnwick_saver.h"
 
 #include "glv_main/glv_main.h"
+#include "platform/exception.h"
 #include "platform/gl.h"
-#include "shell/exception.h"
 #include "shell/saver.h"
 #include "texture/texture.h"
 

@@ -1,70 +1,15 @@
-// The OpenGL surface (GlSurface, choosePixelFormat) on GLX: the best frame-buffer configuration
+// The OpenGL surface (GlSurface) on GLX: the best frame-buffer configuration
 // for the descriptor, drawn through a child window of that configuration's visual that covers
 // the form's client area, a direct context made current on it, glXSwapBuffers.
 #include "platform/gl_surface.h"
 
-#include "shell/exception.h"
+#include "platform/exception.h"
+#include "platform/x11/x11_connection.h"
 
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 
-#include <cstdlib>
-#include <tuple>
-
-int choosePixelFormat(const std::vector<PixelFormatCandidate>& candidates,
-                      const PixelFormatDescriptor& descriptor) {
-    auto rank = [&](const PixelFormatCandidate& c) {
-        // Deeper than asked ranks below every depth within the request.
-        int depth =
-            c.depthBits <= descriptor.depthBits ? c.depthBits : descriptor.depthBits - c.depthBits;
-        return std::make_tuple(
-            c.doubleBuffer == descriptor.doubleBuffer, c.stencilBits >= descriptor.stencilBits,
-            depth, -std::abs(c.colorBits - descriptor.colorBits),
-            -std::abs(c.stencilBits - descriptor.stencilBits), !c.slow, -c.samples, -c.accumBits);
-    };
-    int best = -1;
-    for (size_t i = 0; i < candidates.size(); ++i) {
-        if (!candidates[i].usableOnWindow)
-            continue;
-        if (best < 0 || rank(candidates[i]) > rank(candidates[static_cast<size_t>(best)]))
-            best = static_cast<int>(i);
-    }
-    return best;
-}
-
 namespace {
-
-// Errors of the GLX and X calls below are results; the toolkit's handler would end the process
-// or only print them.
-int trappedErrors = 0;
-int trapError(Display*, XErrorEvent*) {
-    ++trappedErrors;
-    return 0;
-}
-
-class ErrorTrap {
-public:
-    explicit ErrorTrap(Display* display) : display(display) {
-        XSync(display, False);
-        trappedErrors = 0;
-        previous = XSetErrorHandler(trapError);
-    }
-    ~ErrorTrap() {
-        XSync(display, False);
-        XSetErrorHandler(previous);
-    }
-    ErrorTrap(const ErrorTrap&) = delete;
-    ErrorTrap& operator=(const ErrorTrap&) = delete;
-
-    bool failed() {
-        XSync(display, False);
-        return trappedErrors != 0;
-    }
-
-private:
-    Display* display;
-    XErrorHandler previous;
-};
 
 int attribute(Display* display, GLXFBConfig config, int name) {
     int value = 0;
@@ -130,7 +75,7 @@ struct GlSurface::Native {
     void release() {
         // The window may be gone already with a parent destroyed first: that is no reason to end
         // the process before the teardown has given the display mode back.
-        ErrorTrap trap(display);
+        X11ErrorTrap trap(display);
         if (context) {
             if (glXGetCurrentContext() == context)
                 glXMakeCurrent(display, None, nullptr);
@@ -172,7 +117,7 @@ GlSurface::GlSurface(const NativeWindow& window, int width, int height,
         if (!visual)
             throw Exception("SetPixelFormat failed");
         {
-            ErrorTrap trap(display);
+            X11ErrorTrap trap(display);
             Window parent = static_cast<Window>(window.handle);
             native->colormap =
                 XCreateColormap(display, DefaultRootWindow(display), visual->visual, AllocNone);
@@ -197,13 +142,13 @@ GlSurface::GlSurface(const NativeWindow& window, int width, int height,
         }
 
         {
-            ErrorTrap trap(display);
+            X11ErrorTrap trap(display);
             native->context = glXCreateNewContext(display, config, GLX_RGBA_TYPE, nullptr, True);
             if (trap.failed() || !native->context)
                 throw Exception("wglCreateContext failed");
         }
         {
-            ErrorTrap trap(display);
+            X11ErrorTrap trap(display);
             Bool current = glXMakeCurrent(display, native->child, native->context);
             if (trap.failed() || !current)
                 throw Exception("wglMakeCurrent failed");

@@ -3,7 +3,9 @@
 // on that output's CRTC, with the screen resized to hold it. A mode guardian process gives the
 // mode back when the program dies without doing so.
 #include "platform/display_modes.h"
+
 #include "platform/posix/mode_guardian.h"
+#include "platform/x11/x11_connection.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
@@ -18,38 +20,16 @@
 
 namespace {
 
-// The connection when its server speaks RandR 1.2 or later; else it is closed and null.
-Display* withRandr(Display* display) {
-    int eventBase = 0;
-    int errorBase = 0;
-    int major = 0;
-    int minor = 0;
-    if (display &&
-        (!XRRQueryExtension(display, &eventBase, &errorBase) ||
-         !XRRQueryVersion(display, &major, &minor) || major < 1 || (major == 1 && minor < 2))) {
-        XCloseDisplay(display);
-        return nullptr;
-    }
-    return display;
+bool hasRandr12(Display* display) {
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    return display != nullptr && XRRQueryExtension(display, &eventBase, &errorBase) &&
+           XRRQueryVersion(display, &major, &minor) && (major > 1 || (major == 1 && minor >= 2));
 }
 
-// Own connection, opened on first use and kept: a mode set through RandR outlives its client,
-// so the connection that restores must still be there at teardown.
+// The process's connection, when its server offers RandR 1.2 or later; else nullptr.
 Display* modeDisplay() {
-    static Display* display = nullptr;
-    static bool tried = false;
-    if (!tried) {
-        tried = true;
-        display = withRandr(XOpenDisplay(nullptr));
-    }
+    static Display* const display = hasRandr12(x11Display()) ? x11Display() : nullptr;
     return display;
-}
-
-// X errors during a switch are results, not reasons to end the process.
-int switchErrors = 0;
-int countError(Display*, XErrorEvent*) {
-    ++switchErrors;
-    return 0;
 }
 
 struct Resources {
@@ -170,8 +150,8 @@ void listModes(Display* display) {
     }
 }
 
-// The screen's size now. DisplayWidth keeps the size from connection time, because this
-// connection does not follow the root window's configure events.
+// The screen's size now. DisplayWidth holds the size Xlib last heard of, which lags behind a
+// switch until someone reads the server's events; the server itself knows.
 void rootSize(Display* display, int& width, int& height) {
     Window root = None;
     int x = 0, y = 0;
@@ -246,15 +226,15 @@ int configureCrtc(Display* display, RRCrtc crtc, RRMode modeId, int x, int y, Ro
     int widthMm = forcedWidthMm;
     int heightMm = forcedHeightMm;
     if (forcedWidth <= 0 || screenWidth != forcedWidth || screenHeight != forcedHeight) {
-        // Keep the pixel density the screen reported at connection time.
+        // Keep the pixel density Xlib knows for the screen.
         widthMm = static_cast<int>(static_cast<long>(DisplayWidthMM(display, screen)) *
                                    screenWidth / std::max(DisplayWidth(display, screen), 1));
         heightMm = static_cast<int>(static_cast<long>(DisplayHeightMM(display, screen)) *
                                     screenHeight / std::max(DisplayHeight(display, screen), 1));
     }
 
-    switchErrors = 0;
-    XErrorHandler previous = XSetErrorHandler(countError);
+    // X errors during a switch are results, not reasons to end the process.
+    X11ErrorTrap trap(display);
     XGrabServer(display);
     Status status = RRSetConfigSuccess;
     bool resize = screenWidth != currentWidth || screenHeight != currentHeight;
@@ -269,9 +249,7 @@ int configureCrtc(Display* display, RRCrtc crtc, RRMode modeId, int x, int y, Ro
         status = XRRSetCrtcConfig(display, resources.screen, crtc, CurrentTime, x, y, modeId,
                                   rotation, outputs.data(), static_cast<int>(outputs.size()));
     XUngrabServer(display);
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    return status == RRSetConfigSuccess && switchErrors == 0 ? 0 : -1;
+    return status == RRSetConfigSuccess && !trap.failed() ? 0 : -1;
 }
 
 // Gives the CRTC and the screen back as they were before the first change; 0 on success.
@@ -284,15 +262,12 @@ int restoreConfiguration(Display* display, const SavedConfiguration& before) {
     Resources resources(display);
     if (!resources.screen)
         return -1;
-    switchErrors = 0;
-    XErrorHandler previous = XSetErrorHandler(countError);
+    X11ErrorTrap trap(display);
     Status status = XRRSetCrtcConfig(display, resources.screen, before.crtc, CurrentTime, 0, 0,
                                      None, RR_Rotate_0, nullptr, 0);
     XRRSetScreenSize(display, DefaultRootWindow(display), before.screenWidth, before.screenHeight,
                      std::max(before.screenWidthMm, 1), std::max(before.screenHeightMm, 1));
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    return status == RRSetConfigSuccess && switchErrors == 0 ? 0 : -1;
+    return status == RRSetConfigSuccess && !trap.failed() ? 0 : -1;
 }
 
 // What the mode guardian keeps of the configuration before the first change: the display's
@@ -368,8 +343,10 @@ bool parseRecord(const std::vector<std::string>& words, SavedConfiguration& befo
     return ok;
 }
 
-// In the guardian, after the program ended without giving the mode back: restores it on a
-// connection of its own, but only while the program's change is still in force.
+// In the guardian, after the program ended without giving the mode back: restores it, but only
+// while the program's change is still in force. The guardian is a process of its own, started
+// before the program's connection existed, so it opens its own: the one exception to the one
+// connection of the process, and it lives only after the program has gone.
 void restoreForGuardian(const std::vector<std::string>& words, const std::string& text) {
     SavedConfiguration before;
     Change change;
@@ -377,15 +354,16 @@ void restoreForGuardian(const std::vector<std::string>& words, const std::string
         std::fprintf(stderr, "kelvara: mode guardian: unreadable configuration, left alone\n");
         return;
     }
-    Display* display = withRandr(XOpenDisplay(words[0].c_str()));
-    if (!display) {
+    Display* display = XOpenDisplay(words[0].c_str());
+    if (!hasRandr12(display)) {
+        if (display)
+            XCloseDisplay(display);
         std::fprintf(stderr, "kelvara: mode guardian: cannot reach display %s\n", words[0].c_str());
         return;
     }
-    switchErrors = 0;
-    XErrorHandler previous = XSetErrorHandler(countError); // a CRTC that has gone is an answer
     bool ours = false;
     {
+        X11ErrorTrap trap(display); // a CRTC that has gone is an answer
         Resources resources(display);
         if (resources.screen) {
             CrtcInfo now(display, resources.screen, static_cast<RRCrtc>(change.crtc));
@@ -393,7 +371,6 @@ void restoreForGuardian(const std::vector<std::string>& words, const std::string
                    now.info->y == change.y && now.info->rotation == change.rotation;
         }
     }
-    XSetErrorHandler(previous);
     if (!ours)
         std::fprintf(stderr, "kelvara: mode guardian: the display mode was changed since the "
                              "run set it; left as it is\n");
@@ -404,6 +381,7 @@ void restoreForGuardian(const std::vector<std::string>& words, const std::string
         std::fprintf(stderr, "kelvara: mode guardian: restoring the display mode failed\n");
     XCloseDisplay(display);
 }
+
 
 } // namespace
 

@@ -3,7 +3,8 @@
 // XGetImage, converted from its true-colour visual's masks to 32-bit BGRX.
 #include "platform/screen_capture.h"
 
-#include "shell/exception.h"
+#include "platform/exception.h"
+#include "platform/x11/x11_connection.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -13,18 +14,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
-// One connection for the process; reading the size through it asks the server each time,
-// because the cached screen size does not follow mode switches on this connection.
-Display* captureDisplay() {
-    static Display* display = XOpenDisplay(nullptr);
-    return display;
-}
-
+// Asks the server each time: the size Xlib keeps lags behind a mode switch.
 bool rootSize(int& width, int& height) {
-    Display* display = captureDisplay();
+    Display* display = x11Display();
     if (!display)
         return false;
     Window root = None;
@@ -66,12 +62,6 @@ struct Channel {
     int bits = 0;
 };
 
-int errorsSeen = 0;
-int countError(Display*, XErrorEvent*) {
-    ++errorsSeen;
-    return 0;
-}
-
 // The screen read through a shared memory segment: no copy through the socket. Any failure
 // (no extension, a remote server, no segment) leaves the plain read to do the work.
 class SharedImage {
@@ -94,19 +84,15 @@ public:
             return;
         segment.shmaddr = image->data = static_cast<char*>(address);
         segment.readOnly = False;
-        errorsSeen = 0;
-        XSync(display, False);
-        previous = XSetErrorHandler(countError);
-        trapping = true;
-        attached = XShmAttach(display, &segment) && (XSync(display, False), errorsSeen == 0);
+        trap.emplace(display);
+        attached = XShmAttach(display, &segment) && !trap->failed();
     }
     ~SharedImage() {
         if (attached) {
             XShmDetach(display, &segment);
             XSync(display, False);
         }
-        if (trapping)
-            XSetErrorHandler(previous);
+        trap.reset();
         if (segment.shmaddr)
             shmdt(segment.shmaddr);
         if (segment.shmid >= 0)
@@ -125,8 +111,7 @@ public:
             return false;
         image->height = rows;
         bool done = XShmGetImage(display, DefaultRootWindow(display), image, 0, top, AllPlanes);
-        XSync(display, False);
-        return done && errorsSeen == 0;
+        return done && !trap->failed();
     }
 
     XImage* image = nullptr;
@@ -134,8 +119,7 @@ public:
 private:
     Display* display;
     XShmSegmentInfo segment{0, -1, nullptr, False};
-    XErrorHandler previous = nullptr;
-    bool trapping = false;
+    std::optional<X11ErrorTrap> trap; // from the attachment to the detachment
     bool attached = false;
 };
 
@@ -179,7 +163,7 @@ int screenHeight() {
 }
 
 Bitmap captureScreen() {
-    Display* display = captureDisplay();
+    Display* display = x11Display();
     int width = 0, height = 0;
     if (!display || !rootSize(width, height))
         throw Exception("Cannot read the screen: no display");
@@ -202,15 +186,11 @@ Bitmap captureScreen() {
             return picture;
     }
 
-    errorsSeen = 0;
-    XSync(display, False);
-    XErrorHandler previous = XSetErrorHandler(countError);
+    X11ErrorTrap trap(display);
     XImage* image =
         XGetImage(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
                   static_cast<unsigned>(height), AllPlanes, ZPixmap);
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    if (!image || errorsSeen || image->width != width || image->height != height) {
+    if (trap.failed() || !image || image->width != width || image->height != height) {
         if (image)
             XDestroyImage(image);
         throw Exception("Cannot read the screen");

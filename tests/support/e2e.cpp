@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 
 #include <cerrno>
@@ -228,6 +229,21 @@ Display* display() {
     return connection;
 }
 
+int xConnectionsOf(pid_t pid) {
+    XResClientIdSpec everyClient{0, XRES_CLIENT_ID_PID_MASK};
+    long count = 0;
+    XResClientIdValue* ids = nullptr;
+    if (XResQueryClientIds(display(), 1, &everyClient, &count, &ids) != Success) {
+        return -1;
+    }
+    int connections = 0;
+    for (long i = 0; i < count; ++i) {
+        connections += XResGetClientPid(&ids[i]) == pid;
+    }
+    XResClientIdsDestroy(count, ids);
+    return connections;
+}
+
 int displayWidth() {
     return DisplayWidth(display(), DefaultScreen(display()));
 }
@@ -449,8 +465,10 @@ Picture showOnRoot(const std::string& image, const std::string& folder) {
     return readPpm(picture);
 }
 
-bool waitForScreen(Program& program, const std::string& path,
-                   const std::function<bool(const Picture&)>& condition, double seconds) {
+testing::AssertionResult waitForScreen(Program& program, const std::string& path,
+                                       const std::string& what,
+                                       const std::function<bool(const Picture&)>& condition,
+                                       double seconds) {
     bool ended = false;
     const bool stopped = waitUntil(
         [&] {
@@ -458,7 +476,13 @@ bool waitForScreen(Program& program, const std::string& path,
             return ended || condition(takeScreenshot(path));
         },
         seconds);
-    return stopped && !ended;
+    if (stopped && !ended) {
+        return testing::AssertionSuccess();
+    }
+    return testing::AssertionFailure()
+           << (ended ? "kelvara ended while waiting for " : "timed out waiting for ") << what
+           << "\n"
+           << program.standardOutput() << program.standardError();
 }
 
 HostWindow::HostWindow(int width, int height, uint32_t background) {

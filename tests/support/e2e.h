@@ -13,6 +13,8 @@
 
 // No X11 header here: its macros (None, Bool, Status) break GoogleTest's own names.
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -92,6 +94,9 @@ private:
 
 // The private X server's connection, opened once.
 _XDisplay* display();
+// How many connections the process holds to the private X server now, from the server's own
+// list of its clients (the X-Resource extension); -1 when the server cannot tell.
+int xConnectionsOf(pid_t pid);
 int displayWidth();
 int displayHeight();
 
@@ -161,11 +166,13 @@ double shareAlike(const Picture& picture, const Picture& other);
 // scaled, to compare screenshots with. Throws std::runtime_error when convert fails.
 Picture showOnRoot(const std::string& image, const std::string& folder);
 
-// Takes screenshots into the PPM file at path until one meets the condition (true); false
-// when the program ends first or the time runs out. The last screenshot stays at path.
-bool waitForScreen(Program& program, const std::string& path,
-                   const std::function<bool(const Picture&)>& condition,
-                   double seconds = defaultTimeout);
+// Takes screenshots into the PPM file at path until one meets the condition. Fails when the
+// program ends first or the time runs out, naming what it waited for and with the program's
+// output. The last screenshot stays at path.
+testing::AssertionResult waitForScreen(Program& program, const std::string& path,
+                                       const std::string& what,
+                                       const std::function<bool(const Picture&)>& condition,
+                                       double seconds = defaultTimeout);
 
 // A plain window of this test process to host a preview; mapped and viewable on return.
 class HostWindow {

@@ -11,7 +11,7 @@
 
 #include "datfile/datfile.h"
 #include "datfile/jpeg_decoder.h"
-#include "shell/exception.h"
+#include "platform/exception.h"
 
 #include <cerrno>
 #include <cmath>

@@ -12,6 +12,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -131,6 +132,13 @@ protected:
         if (!std::filesystem::exists(e2e::programPath()))
             GTEST_SKIP() << e2e::programPath() << " is not built";
         desktop = screenSize();
+        // Frames are told from a black screen: a picture that an earlier test (one showing the
+        // desktop effect, the Wine run) left on the root window would pass for them.
+        Display* display = e2e::display();
+        XSetWindowBackground(display, DefaultRootWindow(display),
+                             BlackPixel(display, DefaultScreen(display)));
+        XClearWindow(display, DefaultRootWindow(display));
+        XSync(display, False);
         // The pointer starts still, in a corner, so that only the test's own motions count.
         moveTo(1, 1);
     }
@@ -183,6 +191,31 @@ TEST_F(FullScreenRun, StoredResolutionIsSetForTheRunAndAKeyGivesTheDesktopBack) 
     EXPECT_TRUE(waitUntil([&] { return logHas("going on as asked"); }, 60)) << log();
     pressKey();
     expectEndsWithTheDesktopBack();
+}
+
+// Every X user in the program (the toolkit, GLX, the mode switch, the capture) shares one
+// connection, from the capture before the switch through the intro and the mosaic to the
+// teardown that gives the mode back. Sampled at every poll, from the server's list of clients.
+TEST_F(FullScreenRun, TheWholeRunUsesOneConnectionToTheServer) {
+    storeResolution(settingsIndexOf(800, 600));
+    const auto started = Clock::now();
+    start({"/s", "--ignore-requirements", "--report-fps"});
+    int most = 0;
+    auto sampled = [&](bool condition) {
+        most = std::max(most, e2e::xConnectionsOf(run->pid));
+        return condition;
+    };
+    ASSERT_TRUE(waitUntil([&] { return sampled(screenSize() == Size{800, 600}); }, 60));
+    ASSERT_TRUE(waitUntil([&] { return sampled(!ended() && framesShown()); }, 60)) << log();
+    // The intro lasts 12 s; 20 s in, the mosaic runs.
+    waitUntil([&] { return sampled(ended() || Clock::now() > started + std::chrono::seconds(20)); },
+              60);
+    ASSERT_FALSE(ended()) << log();
+    pressKey();
+    EXPECT_TRUE(waitUntil([&] { return sampled(ended()); }, 30)) << log();
+    EXPECT_EQ(most, 1);
+    EXPECT_TRUE(logHas("mosaic ")) << log();
+    EXPECT_FALSE(logHas("mosaic 0.0")) << "the run ended before the mosaic: " << log();
 }
 
 TEST_F(FullScreenRun, TerminationGivesTheDesktopBack) {

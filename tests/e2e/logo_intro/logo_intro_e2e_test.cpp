@@ -149,18 +149,6 @@ protected:
 
     std::string log() const { return run->standardOutput() + run->standardError(); }
 
-    // Screenshots until one meets the condition; fails when the program ends or time runs out.
-    void waitForScreen(const char* what, std::chrono::seconds limit,
-                       const std::function<bool(const Picture&)>& condition) {
-        if (!e2e::waitForScreen(*run, work / "poll.ppm", condition,
-                                static_cast<double>(limit.count()))) {
-            ADD_FAILURE() << (run->running() ? "timed out waiting for "
-                                             : "kelvara ended while waiting for ")
-                          << what << "\n"
-                          << log();
-        }
-    }
-
     void save(const char* name) { fs::copy_file(work / "poll.ppm", work / name); }
 
     void endWithKey() {
@@ -176,23 +164,25 @@ TEST_F(LogoIntroRun, TheSweepRevealsTheLogoFromLeftToRightAndTheEffectFollows) {
     start();
 
     // Part way: the letters left of the sweep are lit, those right of it not yet.
-    waitForScreen("the logo half revealed", std::chrono::seconds(90), partlyRevealed);
-    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(
+        e2e::waitForScreen(*run, work / "poll.ppm", "the logo half revealed", partlyRevealed, 90));
     save("intro-partly-revealed.ppm");
 
     // Later the whole logo stands alone: letters up to its right end, and no beam, bar or
     // spark left around it.
-    waitForScreen("the whole logo", std::chrono::seconds(30), [](const Picture& s) {
-        return letterPixels(s, -0.5, 0) > 1500 && letterPixels(s, 0.25, 0.5) > 300 &&
-               litAroundLogo(s) < 200;
-    });
-    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(e2e::waitForScreen(
+        *run, work / "poll.ppm", "the whole logo",
+        [](const Picture& s) {
+            return letterPixels(s, -0.5, 0) > 1500 && letterPixels(s, 0.25, 0.5) > 300 &&
+                   litAroundLogo(s) < 200;
+        },
+        30));
     save("intro-whole-logo.ppm");
 
     // Then the effect: the desktop picture again.
-    waitForScreen("the effect", std::chrono::seconds(60),
-                  [&](const Picture& s) { return e2e::shareAlike(s, desktop) > 0.8; });
-    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(e2e::waitForScreen(
+        *run, work / "poll.ppm", "the effect",
+        [&](const Picture& s) { return e2e::shareAlike(s, desktop) > 0.8; }, 60));
     save("effect.ppm");
     endWithKey();
 }
@@ -228,9 +218,9 @@ TEST_F(LogoIntroRun, BrokenLogoDataIsReportedOnceAndTheEffectStillRuns) {
     // OK closes it; the run goes on to the effect and reports nothing more.
     alert.erase(alert.find_last_not_of("\r\n") + 1);
     ASSERT_EQ(std::system(("xdotool windowfocus --sync " + alert + " key Return").c_str()), 0);
-    waitForScreen("the effect", std::chrono::seconds(60),
-                  [&](const Picture& s) { return e2e::shareAlike(s, desktop) > 0.8; });
-    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(e2e::waitForScreen(
+        *run, work / "poll.ppm", "the effect",
+        [&](const Picture& s) { return e2e::shareAlike(s, desktop) > 0.8; }, 60));
     save("effect.ppm");
     EXPECT_EQ(occurrences(log(), "logo.dat"), 1) << log();
     endWithKey();

@@ -1,7 +1,7 @@
 // The FLTK form and message loop on the private X server, driven through their seams with real
 // X input: what TForm1 relies on from them.
 #include "platform/application.h"
-#include "shell/form_view.h"
+#include "platform/form_view.h"
 
 #include "e2e.h"
 
@@ -36,7 +36,7 @@ bool pumpUntil(FormView& form, const std::function<bool()>& condition) {
 }
 
 TEST(FltkForm, TheResolutionListTakesAnyTextAndSelectsNothingOutsideIt) {
-    auto form = createFormView();
+    auto form = createFormView({});
     EXPECT_EQ(form->resCount(), 1);          // "desktop resolution"
     EXPECT_EQ(form->resSelectedIndex(), -1); // until the settings select an entry
     form->resSelect(0);
@@ -53,7 +53,7 @@ TEST(FltkForm, TheResolutionListTakesAnyTextAndSelectsNothingOutsideIt) {
 }
 
 TEST(FltkForm, TheMemoKeepsItsLinesAsGiven) {
-    auto form = createFormView();
+    auto form = createFormView({});
     EXPECT_TRUE(form->customLines().empty());
     const std::vector<std::string> lines{"one", "", "with blank", "a,b"};
     form->setCustomLines(lines);
@@ -65,7 +65,7 @@ TEST(FltkForm, TheMemoKeepsItsLinesAsGiven) {
 }
 
 TEST(FltkForm, SizesCountTheFrameUntilTheFormGoesFullScreen) {
-    auto form = createFormView();
+    auto form = createFormView({});
     EXPECT_EQ(form->clientWidth(), 280);
     EXPECT_EQ(form->clientHeight(), 352);
     EXPECT_GT(form->width(), 280);
@@ -101,7 +101,7 @@ struct TeardownEvents : CountingEvents {
 };
 
 TEST(FltkForm, FullScreenInputReachesTheEventsAndCloseReportsOnce) {
-    auto form = createFormView();
+    auto form = createFormView({});
     TeardownEvents events;
     events.form = form.get();
     form->setEvents(&events);
@@ -133,7 +133,7 @@ TEST(FltkForm, FullScreenInputReachesTheEventsAndCloseReportsOnce) {
 }
 
 TEST(FltkForm, EveryMotionEventCountsAlsoInABurst) {
-    auto form = createFormView();
+    auto form = createFormView({});
     CountingEvents events;
     form->setEvents(&events);
     form->setCaption("kelvara motion test");
@@ -153,7 +153,7 @@ TEST(FltkForm, EveryMotionEventCountsAlsoInABurst) {
 }
 
 TEST(FltkForm, TheStartUpLogStaysPaintedOverLaterExposes) {
-    auto form = createFormView();
+    auto form = createFormView({});
     form->makeFullScreen();
     form->show();
     (void)form->nativeWindow(); // the GL picture owns the window from here on
@@ -187,7 +187,7 @@ TEST(FltkForm, TheStartUpLogStaysPaintedOverLaterExposes) {
 
 TEST(FltkApplication, IdleCallsRunBackToBackOrAtThePaceAndTerminateEndsTheLoop) {
     auto application = createApplication(0, nullptr);
-    auto form = createFormView();
+    auto form = createFormView({});
     form->makePreviewChild(1); // nothing shows
     int calls = 0;
     application->setIdleHandler([&](bool& done) {
@@ -216,7 +216,7 @@ TEST(FltkApplication, IdleCallsRunBackToBackOrAtThePaceAndTerminateEndsTheLoop) 
 
 TEST(FltkApplication, ATerminationSignalClosesTheMainFormThroughItsTeardown) {
     auto application = createApplication(0, nullptr);
-    auto form = createFormView();
+    auto form = createFormView({});
     CountingEvents events;
     form->setEvents(&events);
     form->makePreviewChild(1);
@@ -232,7 +232,7 @@ TEST(FltkApplication, ATerminationSignalClosesTheMainFormThroughItsTeardown) {
 
 TEST(FltkApplication, AnXErrorIsReportedAndTheProgramGoesOn) {
     auto application = createApplication(0, nullptr);
-    auto form = createFormView();
+    auto form = createFormView({});
     form->setCaption("kelvara error test");
     form->show();
     ASSERT_NE(e2e::waitForWindow("kelvara error test"), e2e::noWindow);

@@ -39,19 +39,6 @@ protected:
         run.emplace(arguments, config.environment());
     }
     bool running() { return run && run->running(); }
-
-    // Takes screenshots until one meets the condition; fails when the program ends or the time
-    // runs out.
-    void waitForScreen(const char* what, std::chrono::seconds limit,
-                       const std::function<bool(const Picture&)>& condition) {
-        if (!e2e::waitForScreen(*run, work / "poll.ppm", condition,
-                                static_cast<double>(limit.count()))) {
-            ADD_FAILURE() << (run->running() ? "timed out waiting for "
-                                             : "kelvara ended while waiting for ")
-                          << what << "\n"
-                          << run->standardOutput() << run->standardError();
-        }
-    }
 };
 
 TEST_F(TarnwickRun, AFullScreenRunShowsTheIntroThenBreaksTheDesktopPictureIntoTiles) {
@@ -65,13 +52,13 @@ TEST_F(TarnwickRun, AFullScreenRunShowsTheIntroThenBreaksTheDesktopPictureIntoTi
     start({"/s", "--ignore-requirements"});
 
     // The intro covers the screen, mostly dark.
-    waitForScreen("the intro", std::chrono::seconds(60),
-                  [&](const Picture& shot) { return e2e::shareAlike(shot, desktop) < 0.5; });
-    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(e2e::waitForScreen(
+        *run, work / "poll.ppm", "the intro",
+        [&](const Picture& shot) { return e2e::shareAlike(shot, desktop) < 0.5; }, 60));
     // Then the mosaic: the picture again, nearly all of it in place.
-    waitForScreen("the mosaic", std::chrono::seconds(120),
-                  [&](const Picture& shot) { return e2e::shareAlike(shot, desktop) > 0.8; });
-    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(e2e::waitForScreen(
+        *run, work / "poll.ppm", "the mosaic",
+        [&](const Picture& shot) { return e2e::shareAlike(shot, desktop) > 0.8; }, 120));
 
     // About 20 s in: the picture is still there, but broken up where the wanderer passed.
     const auto at20s = started + std::chrono::seconds(20);

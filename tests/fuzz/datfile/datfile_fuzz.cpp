@@ -1,7 +1,7 @@
 // Loads arbitrary bytes as a data file: any outcome but a loaded file or an Exception (a crash,
 // a sanitizer report, another exception, a huge allocation, a hang) is a fault.
 #include "datfile/datfile.h"
-#include "shell/exception.h"
+#include "platform/exception.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // what parses survives a rewrite, and a value written into it reads back.
 #include "platform/registry_file.h"
 
-#include "shell/exception.h"
+#include "platform/exception.h"
 
 #include <cstdlib>
 #include <string>

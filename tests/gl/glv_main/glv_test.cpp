@@ -2,9 +2,9 @@
 // projection on resize, presenting, and the start-up on a real machine.
 #include "glv_main/glv_main.h"
 #include "platform/display_modes.h"
+#include "platform/exception.h"
 #include "platform/gl.h"
 #include "platform/gl_surface.h"
-#include "shell/exception.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib defines Bool as a macro.

@@ -3,12 +3,11 @@
 #pragma once
 
 #include "platform/bitmap.h"
+#include "tests/support/jpeg_writer.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <jpeglib.h>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -17,37 +16,17 @@
 namespace logo_data {
 
 inline std::vector<uint8_t> encodeJpeg(const Bitmap& picture) {
-    jpeg_compress_struct compressor{};
-    jpeg_error_mgr errors{};
-    compressor.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&compressor);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&compressor, &buffer, &size);
-    compressor.image_width = static_cast<JDIMENSION>(picture.width);
-    compressor.image_height = static_cast<JDIMENSION>(picture.height);
-    compressor.input_components = 3;
-    compressor.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&compressor);
-    jpeg_set_quality(&compressor, 95, TRUE);
-    jpeg_start_compress(&compressor, TRUE);
-    std::vector<uint8_t> rgb(static_cast<size_t>(picture.width) * 3);
-    while (compressor.next_scanline < compressor.image_height) {
-        const uint8_t* source = picture.row(static_cast<int>(compressor.next_scanline));
-        for (int x = 0; x < picture.width; ++x) {
-            const uint8_t* p = source + x * picture.bytesPerPixel();
-            rgb[x * 3] = p[2];
-            rgb[x * 3 + 1] = p[1];
-            rgb[x * 3 + 2] = p[0];
+    std::vector<uint8_t> rgb(static_cast<size_t>(picture.width) * picture.height * 3);
+    uint8_t* out = rgb.data();
+    for (int y = 0; y < picture.height; ++y) {
+        const uint8_t* p = picture.row(y);
+        for (int x = 0; x < picture.width; ++x, p += picture.bytesPerPixel(), out += 3) {
+            out[0] = p[2];
+            out[1] = p[1];
+            out[2] = p[0];
         }
-        JSAMPROW row = rgb.data();
-        jpeg_write_scanlines(&compressor, &row, 1);
     }
-    jpeg_finish_compress(&compressor);
-    jpeg_destroy_compress(&compressor);
-    std::vector<uint8_t> bytes(buffer, buffer + size);
-    std::free(buffer);
-    return bytes;
+    return ::encodeJpeg(picture.width, picture.height, 3, rgb);
 }
 
 inline void putInt(std::vector<uint8_t>& out, int32_t value) {

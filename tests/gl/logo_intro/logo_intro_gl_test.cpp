@@ -1,7 +1,7 @@
 #include "logo_intro/intro_state.h"
 #include "logo_intro/logo_intro.h"
+#include "platform/exception.h"
 #include "platform/gl.h"
-#include "shell/exception.h"
 #include "shell/multitexture.h"
 #include "tests/gl/logo_intro/logo_data_writer.h"
 #include "tests/support/allocation_counter.h"

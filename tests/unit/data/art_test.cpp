@@ -1,6 +1,6 @@
 #include "data/art.h"
 #include "datfile/datfile.h"
-#include "shell/exception.h"
+#include "platform/exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "datfile/datfile.h"
-#include "shell/exception.h"
+#include "platform/exception.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,7 @@
 #include "test_files.h"
 
+#include "tests/support/jpeg_writer.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,8 +9,6 @@
 #include <fstream>
 #include <stdexcept>
 #include <unistd.h>
-
-#include <jpeglib.h>
 
 Bytes int32Bytes(int32_t value) {
     const auto bits = static_cast<uint32_t>(value);
@@ -46,72 +46,21 @@ Bytes picturePayload(const Bytes& jpeg) {
 }
 
 Bytes makeJpeg(const JpegShape& shape) {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr error{};
-    cinfo.err = jpeg_std_error(&error);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(shape.width);
-    cinfo.image_height = static_cast<JDIMENSION>(shape.height);
-    cinfo.input_components = shape.grey ? 1 : 3;
-    cinfo.in_color_space = shape.grey ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 95, TRUE);
-
-    std::vector<jpeg_scan_info> scans;
-    if (shape.manyScans) {
-        // The DC of every component, then each AC coefficient of each component on its own,
-        // first its high bits and then a refinement scan.
-        jpeg_scan_info dc{};
-        dc.comps_in_scan = cinfo.num_components;
-        for (int c = 0; c < cinfo.num_components; ++c) {
-            dc.component_index[c] = c;
-        }
-        scans.push_back(dc);
-        for (int c = 0; c < cinfo.num_components; ++c) {
-            for (int pass = 0; pass < 2; ++pass) {
-                for (int k = 1; k < 64; ++k) {
-                    jpeg_scan_info ac{};
-                    ac.comps_in_scan = 1;
-                    ac.component_index[0] = c;
-                    ac.Ss = ac.Se = k;
-                    ac.Ah = pass;
-                    ac.Al = 1 - pass;
-                    scans.push_back(ac);
-                }
-            }
-        }
-        cinfo.scan_info = scans.data();
-        cinfo.num_scans = static_cast<int>(scans.size());
-    } else if (shape.progressive) {
-        jpeg_simple_progression(&cinfo);
-    }
-
-    jpeg_start_compress(&cinfo, TRUE);
-    const int channels = cinfo.input_components;
-    std::vector<unsigned char> row(static_cast<size_t>(shape.width) * channels);
-    for (int x = 0; x < shape.width; ++x) {
-        const bool left = x < shape.width / 2;
-        unsigned char* p = &row[static_cast<size_t>(x) * channels];
+    const int channels = shape.grey ? 1 : 3;
+    Bytes pixels(static_cast<size_t>(shape.width) * shape.height * channels);
+    for (size_t i = 0; i < pixels.size(); i += channels) {
+        const bool left = static_cast<int>(i / channels % shape.width) < shape.width / 2;
         if (shape.grey) {
-            p[0] = left ? 40 : 200;
+            pixels[i] = left ? 40 : 200;
         } else {
-            p[0] = left ? 255 : 0;
-            p[1] = 0;
-            p[2] = left ? 0 : 255;
+            pixels[i] = left ? 255 : 0;
+            pixels[i + 2] = left ? 0 : 255;
         }
     }
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    Bytes jpeg(buffer, buffer + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return jpeg;
+    JpegOptions options;
+    options.progressive = shape.progressive;
+    options.manyScans = shape.manyScans;
+    return encodeJpeg(shape.width, shape.height, channels, pixels, options);
 }
 
 Bytes makeJpeg(int width, int height) {

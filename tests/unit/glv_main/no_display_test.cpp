@@ -1,7 +1,7 @@
 // Without any X server the display services fail cleanly: no modes, refused switches, no crash.
 #include "platform/display_modes.h"
+#include "platform/exception.h"
 #include "platform/screen_capture.h"
-#include "shell/exception.h"
 
 #include <gtest/gtest.h>
 

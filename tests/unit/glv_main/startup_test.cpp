@@ -1,7 +1,7 @@
 // The start-up sequence over fake machine services: the mode search, the measurements and their
 // arithmetic, the log it writes and where it stops on each failure.
 #include "glv_main/startup_steps.h"
-#include "shell/exception.h"
+#include "platform/exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "platform/bitmap.h"
-#include "shell/exception.h"
+#include "platform/exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "platform/registry_file.h"
 
-#include "shell/exception.h"
+#include "platform/exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "shell/command_line.h"
 #include "shell/frame_rate.h"
 
-#include "shell/exception.h"
+#include "platform/exception.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // matters for order is written to one shared log.
 #pragma once
 
-#include "shell/exception.h"
-#include "shell/form_view.h"
+#include "platform/exception.h"
+#include "platform/form_view.h"
 #include "shell/shell_services.h"
 
 #include <functional>

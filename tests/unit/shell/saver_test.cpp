@@ -1,8 +1,8 @@
 // Building and tearing down the Saver, the shell's requirement floor and the desktop picture.
 #include "shell/saver.h"
 
+#include "platform/exception.h"
 #include "shell/desktop_capture.h"
-#include "shell/exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "tarnwick_saver/tarnwick_saver.h"
 
-#include "shell/exception.h"
+#include "platform/exception.h"
 #include "shell/saver.h"
 
 #include <gtest/gtest.h>

@@ -4,11 +4,11 @@
 #include "platform/application.h"
 
 #include "platform/error_display.h"
-#include "platform/x11/fltk_loop.h"
+#include "platform/fltk/fltk_loop.h"
+#include "platform/x11/x11_connection.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
-#include <X11/Xlib.h>
 
 #include <cerrno>
 #include <csignal>
@@ -23,17 +23,6 @@ FltkMainForm* mainForm = nullptr;
 
 int signalPipe[2] = {-1, -1};
 
-// Xlib's own handler ends the process on any protocol error, before the teardown could give the
-// display mode back. An error of one request (a window already gone, a drawable a driver no
-// longer knows) is reported and the program goes on; the code that expects errors traps them.
-int reportXError(Display* display, XErrorEvent* error) {
-    char text[128] = "";
-    XGetErrorText(display, error->error_code, text, sizeof text);
-    std::fprintf(stderr, "kelvara: X error: %s (request %d.%d, resource 0x%lx)\n", text,
-                 error->request_code, error->minor_code, error->resourceid);
-    return 0;
-}
-
 extern "C" void onSignal(int) {
     const int saved = errno;
     const char byte = 1;
@@ -44,7 +33,8 @@ extern "C" void onSignal(int) {
 class FltkApplication : public Application {
 public:
     FltkApplication() {
-        XSetErrorHandler(reportXError);
+        // X errors are reported, not fatal, from the start; the code that expects some traps them.
+        installX11ErrorHandler();
         if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
             Fl::add_fd(signalPipe[0], FL_READ, onSignalByte, this);
             struct sigaction action {};

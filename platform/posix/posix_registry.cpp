@@ -2,8 +2,8 @@
 // $XDG_CONFIG_HOME/kelvara/registry.reg (default ~/.config/...), replaced atomically on write.
 #include "platform/registry.h"
 
+#include "platform/exception.h"
 #include "platform/registry_file.h"
-#include "shell/exception.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -69,5 +69,14 @@ public:
     virtual const Bitmap& logo() const = 0;
 };
 
+// What the program gives its form to show: the preview's logo, the window's icons and the text
+// of the web link. A picture left empty is not shown.
+struct FormArt {
+    Bitmap logo; // 140 x 70
+    Bitmap icon32;
+    Bitmap icon16;
+    std::string linkText;
+};
+
 // The back end's form, built from the stored layout (hidden Panel1, black background).
-std::unique_ptr<FormView> createFormView();
+std::unique_ptr<FormView> createFormView(const FormArt& art);

@@ -41,6 +41,10 @@ bool createInstanceLock(const std::string& name) {
     return true; // the descriptor stays open, on purpose, until the process ends
 }
 
+std::optional<std::string> commandLineText() {
+    return std::nullopt;
+}
+
 std::string executablePath() {
     char buffer[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);

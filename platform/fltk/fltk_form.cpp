@@ -1,12 +1,13 @@
 // The form (FormView, createFormView) on FLTK: the settings dialog's widgets at the layout's
 // pixel positions, the black full-screen window whose input goes to FormEvents, the hidden
 // preview form, the stop timer, and the start-up log painted onto the window.
-#include "shell/form_view.h"
+#include "platform/form_view.h"
 
-#include "data/art.h"
-#include "platform/x11/fltk_loop.h"
-#include "shell/exception.h"
-#include "shell/maker_link.h"
+#include "platform/exception.h"
+#include "platform/fltk/fltk_display.h"
+#include "platform/fltk/fltk_loop.h"
+#include "platform/text_lines.h"
+#include "platform/x11/x11_connection.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -116,26 +117,6 @@ protected:
     }
 };
 
-// An X error of the calls that tell the window manager what the window wants (the window may
-// not be viewable yet) is no reason to stop.
-int ignoreXError(Display*, XErrorEvent*) {
-    return 0;
-}
-
-class XErrorsIgnored {
-public:
-    XErrorsIgnored() : previous(XSetErrorHandler(ignoreXError)) {}
-    ~XErrorsIgnored() {
-        XSync(fl_display, False);
-        XSetErrorHandler(previous);
-    }
-    XErrorsIgnored(const XErrorsIgnored&) = delete;
-    XErrorsIgnored& operator=(const XErrorsIgnored&) = delete;
-
-private:
-    XErrorHandler previous;
-};
-
 // Asks the window manager to keep the window above others (_NET_WM_STATE_ABOVE), both as the
 // property read at mapping and as the message a mapped window sends.
 void keepAbove(Window window) {
@@ -175,15 +156,10 @@ std::vector<uchar> rgbOf(const Bitmap& picture) {
 
 // FLTK ends the process when it cannot open the display; this reports it as an error instead.
 void openDisplay() {
-    if (fl_display != nullptr) {
-        return;
-    }
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
+    if (!openFltkDisplay()) {
         const char* name = std::getenv("DISPLAY");
         throw Exception(std::string("Cannot open the X display \"") + (name ? name : "") + "\"");
     }
-    fl_open_display(display);
 }
 
 // The layout's sizes are those of an 8-point bitmap font; a wider sans font may not leave a
@@ -218,7 +194,8 @@ public:
 
 class FltkForm : public FormView, public FltkMainForm {
 public:
-    FltkForm() : logoPicture(previewLogoBitmap()) {
+    explicit FltkForm(const FormArt& art)
+        : logoPicture(art.logo), icon32(art.icon32), icon16(art.icon16) {
         window = new FormWidget(*this, clientWidthStored, clientHeightStored);
         window->copy_label("Settings");
         window->color(FL_BLACK);
@@ -256,7 +233,7 @@ public:
         button1->callback(onButton, tag(Control::button1));
 
         label2 = new LinkLabel(0, clientHeightStored - label2Height, clientWidthStored,
-                               label2Height, makerUrlText);
+                               label2Height, art.linkText.c_str());
         label2->callback(onButton, tag(Control::label2));
         panel->end();
         panel->resizable(nullptr);
@@ -345,7 +322,8 @@ public:
             // A full-screen window is made without a title; give it the caption all the same.
             const std::string caption = window->label() != nullptr ? window->label() : "";
             window->copy_label(caption.c_str());
-            XErrorsIgnored ignored;
+            // The window manager may not have the window yet: an error here is no reason to stop.
+            X11ErrorTrap ignored(fl_display);
             markToolWindow(fl_xid(window));
             keepAbove(fl_xid(window));
             if (fullScreen) {
@@ -377,7 +355,7 @@ public:
     void focus() override {
         Fl::focus(window);
         if (window->shown()) {
-            XErrorsIgnored ignored; // not viewable yet under a window manager: no matter
+            X11ErrorTrap ignored(fl_display); // not viewable yet under a window manager: no matter
             XSetInputFocus(fl_display, fl_xid(window), RevertToParent, CurrentTime);
         }
     }
@@ -435,29 +413,10 @@ public:
     void setSoundVisible(bool visible) override { visible ? sound->show() : sound->hide(); }
 
     std::vector<std::string> customLines() const override {
-        std::vector<std::string> lines;
-        const std::string text = customStrings->value();
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string::npos) {
-                end = text.size();
-            }
-            std::string line = text.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            lines.push_back(std::move(line));
-            start = end + 1;
-        }
-        return lines;
+        return splitLines(customStrings->value());
     }
     void setCustomLines(const std::vector<std::string>& lines) override {
-        std::string text;
-        for (const std::string& line : lines) {
-            text += line;
-            text += '\n';
-        }
+        const std::string text = joinLines(lines, "\n");
         customStrings->value(text.c_str(), static_cast<int>(text.size()));
     }
     void setCustomBoxVisible(bool visible) override {
@@ -512,14 +471,19 @@ public:
     }
 
 private:
-    // The 32 and 16 pixel icons; FLTK copies the images.
+    // The 32 and 16 pixel icons, those that were given; FLTK copies the images.
     void setIcons() {
-        const Bitmap large = iconBitmap(32), small = iconBitmap(16);
-        std::vector<uchar> largeRgb = rgbOf(large), smallRgb = rgbOf(small);
-        Fl_RGB_Image largeImage(largeRgb.data(), large.width, large.height, 3);
-        Fl_RGB_Image smallImage(smallRgb.data(), small.width, small.height, 3);
-        const Fl_RGB_Image* icons[] = {&largeImage, &smallImage};
-        window->icons(icons, 2);
+        std::vector<uchar> largeRgb = rgbOf(icon32), smallRgb = rgbOf(icon16);
+        Fl_RGB_Image largeImage(largeRgb.data(), icon32.width, icon32.height, 3);
+        Fl_RGB_Image smallImage(smallRgb.data(), icon16.width, icon16.height, 3);
+        const Fl_RGB_Image* icons[2];
+        int count = 0;
+        for (const Fl_RGB_Image* icon : {&largeImage, &smallImage}) {
+            if (icon->w() > 0 && icon->h() > 0) {
+                icons[count++] = icon;
+            }
+        }
+        window->icons(icons, count);
     }
 
     int frameWidth() const { return window->border() ? 2 * frameBorder : 0; }
@@ -588,6 +552,8 @@ private:
     FormEvents* events = nullptr;
     std::function<void()> resizeHandler;
     Bitmap logoPicture;
+    Bitmap icon32;
+    Bitmap icon16;
     uintptr_t previewHost = 0;
     bool fullScreen = false;
     bool glOwned = false;
@@ -633,6 +599,6 @@ void FormWidget::resize(int x, int y, int w, int h) {
 
 } // namespace
 
-std::unique_ptr<FormView> createFormView() {
-    return std::make_unique<FltkForm>();
+std::unique_ptr<FormView> createFormView(const FormArt& art) {
+    return std::make_unique<FltkForm>(art);
 }

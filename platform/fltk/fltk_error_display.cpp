@@ -2,34 +2,17 @@
 // and an OK button; the text also goes to standard error, and only there without a display.
 #include "platform/error_display.h"
 
-#include <FL/Fl.H>
+#include "platform/fltk/fltk_display.h"
+
 #include <FL/fl_ask.H>
-#include <FL/x.H>
 
 #include <cstdio>
-
-namespace {
-
-// FLTK ends the process when it cannot open the display; ask Xlib first.
-bool displayAvailable() {
-    if (fl_display != nullptr) {
-        return true;
-    }
-    Display* probe = XOpenDisplay(nullptr);
-    if (probe == nullptr) {
-        return false;
-    }
-    XCloseDisplay(probe);
-    return true;
-}
-
-} // namespace
 
 void showError(const std::string& message) {
     const std::string text = errorDisplayText(message);
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
-    if (!displayAvailable()) {
+    if (!openFltkDisplay()) {
         return;
     }
     fl_message_title("Kelvara");

@@ -1,31 +1,17 @@
-// Desktop services (paintIntoWindow, openUrl) on X11: XPutImage into another program's window
-// through a connection of our own, with X errors of a vanished window ignored; xdg-open,
-// started detached.
+// Painting into another program's window (paintIntoWindow) on X11: XPutImage, with the X errors
+// of a window that is gone (or never was) taken as "nothing painted".
 #include "platform/desktop_services.h"
+
+#include "platform/x11/x11_connection.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-int ignoredErrors = 0;
-int countError(Display*, XErrorEvent*) {
-    ++ignoredErrors;
-    return 0;
-}
-
-// A connection of our own: the host's window is another program's, and errors about it must
-// not reach the toolkit's handler nor mix with its requests. Opened once, kept to the end.
-Display* previewDisplay() {
-    static Display* display = XOpenDisplay(nullptr);
-    return display;
-}
 
 // The lowest set bit's position and the width of a colour mask of the visual.
 void maskShape(unsigned long mask, int& shift, int& bits) {
@@ -103,17 +89,17 @@ XImage* previewImage(Display* display, const XWindowAttributes& host, Window win
 } // namespace
 
 void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int width, int height) {
-    Display* display = previewDisplay();
+    Display* display = x11Display();
     width = std::min(width, picture.width);
     height = std::min(height, picture.height);
     if (display == nullptr || window == 0 || width <= 0 || height <= 0) {
         return;
     }
-    const XErrorHandler previous = XSetErrorHandler(countError);
-    ignoredErrors = 0;
+    // The host is another program's window: an error about it is an answer, not a fault.
+    X11ErrorTrap trap(display);
     XWindowAttributes attributes{};
     const Window host = static_cast<Window>(window);
-    if (XGetWindowAttributes(display, host, &attributes) != 0 && ignoredErrors == 0 &&
+    if (XGetWindowAttributes(display, host, &attributes) != 0 && !trap.caught() &&
         attributes.visual != nullptr && attributes.visual->c_class == TrueColor &&
         attributes.depth >= 8 && attributes.depth <= 32) {
         XImage* image = previewImage(display, attributes, host, width, height);
@@ -136,23 +122,5 @@ void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int 
                       static_cast<unsigned>(height));
         }
     }
-    // Errors arrive after the requests: wait for them while our handler is still in place.
-    XSync(display, False);
-    XSetErrorHandler(previous);
-}
-
-void openUrl(const std::string& url) {
-    // Started through a middle process that ends at once, so that the browser is nobody's
-    // child here and leaves no zombie behind.
-    const pid_t middle = fork();
-    if (middle == 0) {
-        setsid();
-        if (fork() == 0) {
-            execlp("xdg-open", "xdg-open", url.c_str(), static_cast<char*>(nullptr));
-        }
-        _exit(0);
-    }
-    if (middle > 0) {
-        waitpid(middle, nullptr, 0);
-    }
+    // The trap waits for the errors of the requests above before it lets go.
 }
