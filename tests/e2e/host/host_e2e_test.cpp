@@ -135,15 +135,15 @@ protected:
 
 // XScreenSaver as a user runs it. It will not start savers as root, so as root the test runs it
 // as a user of its own, made on first use and let onto the X server; otherwise as the test's
-// own user with a home of its own. The program and its data folder are copied to a folder that
-// user can read, since the build may sit in a home it cannot enter.
+// own user with a home of its own.
 class XScreenSaverRun : public HostRun {
 protected:
     static constexpr const char* userName = "kelvara-e2e";
     e2e::TempFolder installed;
     e2e::TempFolder ownHome;
     std::string home;
-    std::string program;
+    std::string hack;    // the link XScreenSaver runs
+    std::string program; // the file it leads to
     std::optional<e2e::Program> saver;
 
     void SetUp() override {
@@ -167,20 +167,24 @@ protected:
             home = user->pw_dir;
             ASSERT_EQ(run(std::string("xhost +SI:localuser:") + userName + " >/dev/null"), 0);
         }
-        // The program and its data folder, readable by that user.
-        program = fs::canonical(installed.path).string() + "/kelvara";
-        fs::copy_file(e2e::programPath(), program);
-        fs::copy(fs::path(e2e::programPath()).parent_path() / "Tarnwick",
-                 installed.path + "/Tarnwick", fs::copy_options::recursive);
+        // Installed as a user installs it, into a prefix that user can read (the build may sit
+        // in a home it cannot enter); XScreenSaver runs the link in the hacks folder.
+        const std::string prefix = fs::canonical(installed.path).string();
+        ASSERT_EQ(
+            run("cmake --install '" KELVARA_BINARY_DIR "' --prefix '" + prefix + "' >/dev/null"),
+            0);
+        ASSERT_TRUE(fs::exists(prefix + "/share/xscreensaver/config/kelvara.xml"));
+        hack = prefix + "/libexec/xscreensaver/kelvara";
+        program = fs::canonical(hack);
         ASSERT_EQ(chmod(installed.path.c_str(), 0755), 0);
-        ASSERT_EQ(run("chmod -R a+rX '" + installed.path + "'"), 0);
+        ASSERT_EQ(run("chmod -R a+rX '" + prefix + "'"), 0);
 
         // Kelvara as the only saver, on at once, no lock, no fading, the desktop grabbed.
         const std::string settings = home + "/.xscreensaver";
         std::ofstream(settings) << "mode: one\nselected: 0\nlock: False\nfade: False\n"
                                    "unfade: False\nsplash: False\ngrabDesktopImages: True\n"
                                    "programs: GL: \"Kelvara\" "
-                                << program << " --root \\n\n";
+                                << hack << " --root \\n\n";
         ASSERT_EQ(chown(settings.c_str(), uid, gid), 0);
 
         // Its savers inherit its environment: the trace gives the time of the first frame.
