@@ -6,6 +6,7 @@
 #include "platform/exception.h"
 #include "platform/fltk/fltk_display.h"
 #include "platform/fltk/fltk_loop.h"
+#include "platform/text_lines.h"
 #include "platform/x11/x11_connection.h"
 
 #include <FL/Fl.H>
@@ -416,29 +417,10 @@ public:
     void setSoundVisible(bool visible) override { visible ? sound->show() : sound->hide(); }
 
     std::vector<std::string> customLines() const override {
-        std::vector<std::string> lines;
-        const std::string text = customStrings->value();
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string::npos) {
-                end = text.size();
-            }
-            std::string line = text.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            lines.push_back(std::move(line));
-            start = end + 1;
-        }
-        return lines;
+        return splitLines(customStrings->value());
     }
     void setCustomLines(const std::vector<std::string>& lines) override {
-        std::string text;
-        for (const std::string& line : lines) {
-            text += line;
-            text += '\n';
-        }
+        const std::string text = joinLines(lines, "\n");
         customStrings->value(text.c_str(), static_cast<int>(text.size()));
     }
     void setCustomBoxVisible(bool visible) override {

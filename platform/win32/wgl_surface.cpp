@@ -1,0 +1,115 @@
+// The OpenGL surface (GlSurface) and entry-point lookup (glProcAddress) on WGL: the window's own
+// device context, ChoosePixelFormat and SetPixelFormat with the descriptor as asked,
+// wglCreateContext, wglMakeCurrent, SwapBuffers.
+#include "platform/gl_proc.h"
+#include "platform/gl_surface.h"
+
+#include "platform/exception.h"
+#include "platform/gl.h"
+
+#include <windows.h>
+
+void* glProcAddress(const char* name) {
+    void* address = reinterpret_cast<void*>(wglGetProcAddress(name));
+    // Some drivers answer 1, 2, 3 or -1 for "none".
+    const intptr_t value = reinterpret_cast<intptr_t>(address);
+    if (value >= -1 && value <= 3) {
+        // OpenGL 1.1 functions are exported by opengl32 itself, not by the driver.
+        HMODULE library = GetModuleHandleA("opengl32.dll");
+        address = library ? reinterpret_cast<void*>(GetProcAddress(library, name)) : nullptr;
+    }
+    return address;
+}
+
+struct GlSurface::Native {
+    HWND window = nullptr;
+    HDC deviceContext = nullptr;
+    HGLRC renderContext = nullptr;
+
+    // Releases in the reverse order of creation; safe on a half-built surface.
+    void release() {
+        if (renderContext != nullptr) {
+            if (wglGetCurrentContext() == renderContext) {
+                wglMakeCurrent(nullptr, nullptr);
+            }
+            wglDeleteContext(renderContext);
+            renderContext = nullptr;
+        }
+        if (deviceContext != nullptr) {
+            ReleaseDC(window, deviceContext);
+            deviceContext = nullptr;
+        }
+    }
+};
+
+GlSurface::GlSurface(const NativeWindow& window, int, int,
+                     const PixelFormatDescriptor& descriptor) {
+    native = new Native;
+    native->window = reinterpret_cast<HWND>(window.handle);
+    try {
+        native->deviceContext = native->window ? GetDC(native->window) : nullptr;
+
+        PIXELFORMATDESCRIPTOR pfd{};
+        pfd.nSize = sizeof pfd; // 40
+        pfd.nVersion = 1;
+        pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL;
+        if (descriptor.doubleBuffer) {
+            pfd.dwFlags |= PFD_DOUBLEBUFFER;
+        }
+        pfd.iPixelType = PFD_TYPE_RGBA;
+        pfd.cColorBits = static_cast<BYTE>(descriptor.colorBits);
+        pfd.cDepthBits = static_cast<BYTE>(descriptor.depthBits);
+        pfd.cStencilBits = static_cast<BYTE>(descriptor.stencilBits);
+        pfd.iLayerType = PFD_MAIN_PLANE;
+        // A number of 0 makes SetPixelFormat fail, which is the one test made.
+        const int number =
+            native->deviceContext ? ChoosePixelFormat(native->deviceContext, &pfd) : 0;
+        if (native->deviceContext == nullptr ||
+            !SetPixelFormat(native->deviceContext, number, &pfd)) {
+            throw Exception("SetPixelFormat failed");
+        }
+        PIXELFORMATDESCRIPTOR set{};
+        if (DescribePixelFormat(native->deviceContext, number, sizeof set, &set) != 0) {
+            format.usableOnWindow = true;
+            format.doubleBuffer = (set.dwFlags & PFD_DOUBLEBUFFER) != 0;
+            format.colorBits = set.cRedBits + set.cGreenBits + set.cBlueBits + set.cAlphaBits;
+            format.depthBits = set.cDepthBits;
+            format.stencilBits = set.cStencilBits;
+            format.accumBits = set.cAccumRedBits;
+            format.slow = (set.dwFlags & PFD_GENERIC_FORMAT) != 0 &&
+                          (set.dwFlags & PFD_GENERIC_ACCELERATED) == 0;
+        }
+
+        native->renderContext = wglCreateContext(native->deviceContext);
+        if (native->renderContext == nullptr) {
+            throw Exception("wglCreateContext failed");
+        }
+        if (!wglMakeCurrent(native->deviceContext, native->renderContext)) {
+            throw Exception("wglMakeCurrent failed");
+        }
+    } catch (...) {
+        native->release();
+        delete native;
+        native = nullptr;
+        throw;
+    }
+}
+
+GlSurface::~GlSurface() {
+    if (native != nullptr) {
+        native->release();
+        delete native;
+    }
+}
+
+// The context draws on the window itself, which has the client size already.
+void GlSurface::resize(int, int) {}
+
+void GlSurface::swapBuffers() {
+    SwapBuffers(native->deviceContext);
+}
+
+// The window paints over its own client area with GDI; nothing covers it.
+void GlSurface::hide() {
+    glFinish();
+}

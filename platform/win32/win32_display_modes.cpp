@@ -1,0 +1,40 @@
+// Display modes (enumDisplaySettings, changeDisplaySettings, restoreDisplaySettings) on
+// Windows: EnumDisplaySettingsA and ChangeDisplaySettingsA with CDS_FULLSCREEN, whose change the
+// system takes back by itself when the process ends.
+#include "platform/display_modes.h"
+
+#include <windows.h>
+
+bool enumDisplaySettings(int index, SystemDisplayMode& mode) {
+    DEVMODEA dm{};
+    dm.dmSize = sizeof dm;
+    if (index < 0 || !EnumDisplaySettingsA(nullptr, static_cast<DWORD>(index), &dm)) {
+        return false;
+    }
+    mode.mode.width = static_cast<int32_t>(dm.dmPelsWidth);
+    mode.mode.height = static_cast<int32_t>(dm.dmPelsHeight);
+    mode.mode.bitsPerPixel = static_cast<int32_t>(dm.dmBitsPerPel);
+    // 0 and 1 stand for the hardware's default rate.
+    mode.mode.refreshRate =
+        dm.dmDisplayFrequency > 1 ? static_cast<int32_t>(dm.dmDisplayFrequency) : 0;
+    mode.id = static_cast<uint64_t>(index);
+    return true;
+}
+
+int changeDisplaySettings(const SystemDisplayMode& mode) {
+    DEVMODEA dm{};
+    dm.dmSize = sizeof dm;
+    if (!EnumDisplaySettingsA(nullptr, static_cast<DWORD>(mode.id), &dm)) {
+        return DISP_CHANGE_BADMODE;
+    }
+    dm.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+    if (dm.dmDisplayFrequency > 1) {
+        dm.dmFields |= DM_DISPLAYFREQUENCY;
+    }
+    return ChangeDisplaySettingsA(&dm, CDS_FULLSCREEN);
+}
+
+void restoreDisplaySettings() {
+    // No mode: back to the one stored in the registry; harmless when nothing was changed.
+    ChangeDisplaySettingsA(nullptr, CDS_FULLSCREEN);
+}
