@@ -1,5 +1,6 @@
 #include "glv_main/glv_main.h"
 
+#include "glv_main/frame_rate_overlay.h"
 #include "glv_main/frame_watch.h"
 #include "glv_main/startup_steps.h"
 #include "platform/display_modes.h"
@@ -54,6 +55,7 @@ GLV::~GLV() {
     // The form must not call back into a view that is gone.
     if (control && surface)
         control->setResizeHandler(nullptr);
+    delete frameRate;
     delete surface;
 }
 
@@ -75,6 +77,10 @@ void GLV::Resize() {
 int GLV::Swap() {
     static bool presented = false;
     static FrameWatch watch;
+    if (frameRate && control) {
+        frameRate->frame();
+        frameRate->draw(control->clientWidth(), control->clientHeight());
+    }
     if (surface)
         surface->swapBuffers();
     watch.presented();
@@ -83,6 +89,11 @@ int GLV::Swap() {
         traceStartup("first frame presented");
     }
     return 1;
+}
+
+void GLV::showFrameRate() {
+    if (!frameRate)
+        frameRate = new FrameRateOverlay;
 }
 
 std::vector<std::string> splitExtensions(const char* extensions) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 class GlSurface; // the platform's context on a window (platform/gl_surface.h)
+class FrameRateOverlay;
 
 class GLV {
 public:
@@ -25,7 +26,10 @@ public:
     GLV& operator=(const GLV&) = delete;
 
     void Resize();
+    // Presents the frame; with the frame rate shown, draws it over the frame first.
     int Swap();
+    // From now on every frame shows the frame rate in its bottom-left corner.
+    void showFrameRate();
 
     std::string renderer;
     std::string version;
@@ -35,6 +39,7 @@ public:
     GlSurface* surface = nullptr; // stands for the device and rendering contexts
     int32_t fieldOfView = 50;
     int32_t farDistance = 100;
+    FrameRateOverlay* frameRate = nullptr; // owned; only while the rate is shown
 };
 
 // Switches the display mode, creates the view (stored in *view at once), runs the checks and

@@ -36,6 +36,9 @@ public:
     virtual void makeFullScreen() = 0;
     // Preview: borderless, at the stored position, a child of the host window.
     virtual void makePreviewChild(uintptr_t hostWindow) = 0;
+    // Host mode: the form never shows (the run draws into the host's window), while the
+    // message loop still runs on the display.
+    virtual void keepHidden() = 0;
     virtual void setHeight(int outerHeight) = 0;
     virtual void focus() = 0;
     virtual void bringToForeground() = 0;

@@ -28,6 +28,11 @@ RunMode runModeOf(const std::vector<std::string>& args) {
     if (first.find("/c") != std::string::npos) {
         return RunMode::settings;
     }
+    for (const std::string& arg : args) {
+        if (arg == "--root" || arg == "-root" || arg == "--window-id" || arg == "-window-id") {
+            return RunMode::host;
+        }
+    }
     return RunMode::none;
 }
 
@@ -55,6 +60,67 @@ bool ignoresRequirements(const std::vector<std::string>& args) {
 
 bool reportsFrameRate(const std::vector<std::string>& args) {
     return hasOption(args, "--report-fps");
+}
+
+HostOptions hostOptionsOf(const std::vector<std::string>& args, const char* saverWindowVariable) {
+    HostOptions options;
+    bool root = false;
+    bool named = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--root" || arg == "-root") {
+            root = true;
+        } else if (arg == "--fps" || arg == "-fps") {
+            options.showFrameRate = true;
+        } else if (arg == "--window-id" || arg == "-window-id") {
+            if (i + 1 >= args.size()) {
+                throw Exception(arg + " needs a window id");
+            }
+            options.window = parseHostWindowId(args[++i]);
+            named = true;
+        }
+    }
+    // An explicit window wins over the root, as with the host's own savers.
+    if (!named && root && saverWindowVariable != nullptr && saverWindowVariable[0] != '\0') {
+        try {
+            options.window = parseHostWindowId(saverWindowVariable);
+        } catch (const Exception& e) {
+            throw Exception("XSCREENSAVER_WINDOW: " + e.message);
+        }
+    }
+    return options;
+}
+
+uintptr_t parseHostWindowId(const std::string& text) {
+    const Exception invalid("'" + text + "' is not a valid window id");
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const size_t start = hex ? 2 : 0;
+    if (text.size() <= start) {
+        throw invalid;
+    }
+    uint64_t value = 0;
+    for (size_t i = start; i < text.size(); ++i) {
+        const char c = text[i];
+        int digit = -1;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (hex && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (hex && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        }
+        if (digit < 0) {
+            throw invalid;
+        }
+        value = value * (hex ? 16 : 10) + static_cast<uint64_t>(digit);
+        if (value > UINT32_MAX) {
+            throw invalid;
+        }
+    }
+    if (value == 0) {
+        throw invalid;
+    }
+    return static_cast<uintptr_t>(value);
 }
 
 uintptr_t parseWindowId(const std::string& text) {
@@ -114,6 +180,11 @@ std::string usageText() {
            "  /p WINDOW                   paint the preview into the X window WINDOW\n"
            "                              (its id in decimal)\n"
            "  /c                          show the settings dialog\n"
+           "  --root [--fps]              host mode, for XScreenSaver: draw into the window\n"
+           "                              in $XSCREENSAVER_WINDOW, else the root window;\n"
+           "                              --fps draws the frame rate in a corner\n"
+           "  --window-id WINDOW [--fps]  host mode in the X window WINDOW (decimal or 0x hex)\n"
+           "                              (one-dash spellings work too: -root, -window-id, -fps)\n"
            "  --help                      show this text\n"
            "Any other first argument ends the program at once.\n"
            "Settings are stored in $XDG_CONFIG_HOME/kelvara/registry.reg\n"

@@ -4,6 +4,7 @@
 #include "platform/error_display.h"
 #include "platform/exception.h"
 #include "platform/form_view.h"
+#include "platform/host_window.h"
 #include "platform/process.h"
 #include "shell/command_line.h"
 #include "shell/form_art.h"
@@ -42,8 +43,11 @@ int main(int argc, char** argv) {
         std::fputs(usageText().c_str(), stdout);
         return 0;
     }
+    // A saver host may run one of us per monitor, and ends each itself: host mode takes no
+    // lock.
+    const bool hosted = runModeOf(args) == RunMode::host;
     // Another run of the same kind is going on: end without a word.
-    if (!createInstanceLock(instanceLockName(args))) {
+    if (!hosted && !createInstanceLock(instanceLockName(args))) {
         return 0;
     }
 
@@ -52,12 +56,20 @@ int main(int argc, char** argv) {
     std::unique_ptr<FormView> view;
     try {
         application = createApplication(argc, argv);
+        if (hosted) {
+            endAtOnceOnTermination();
+        }
         application->setTitle("Kelvara");
         view = createFormView(storedFormArt());
         SystemServices services(*application);
         TForm1 form(*view, services, args);
         application->run();
     } catch (...) {
+        if (hosted) {
+            // No box: the host runs us unattended; it logs what its savers write to stderr.
+            std::fprintf(stderr, "kelvara: %s\n", currentExceptionMessage().c_str());
+            return 1;
+        }
         showError(currentExceptionMessage());
     }
     return 0;

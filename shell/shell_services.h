@@ -7,10 +7,12 @@
 #include "platform/bitmap.h"
 #include "platform/display_mode.h"
 #include "platform/form_window.h"
+#include "platform/host_window.h"
 #include "platform/registry.h"
 #include "shell/saver.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,8 @@ public:
                                  int height) = 0;
     virtual void openUrl(const std::string& url) = 0;
     virtual void showError(const std::string& message) = 0;
+    // Host mode's window: 0 is the root window. Throws Exception when there is no such window.
+    virtual std::unique_ptr<HostWindow> openHostWindow(uintptr_t window) = 0;
 
     // Graphics start-up and teardown.
     virtual int initGraphics(GLV** view, FormWindow& form, const SaverRequirements& requirements,
@@ -40,6 +44,8 @@ public:
     // Destroys the view when there is one and gives the display its mode back.
     virtual void shutdownGraphics(GLV* view) = 0;
     virtual std::string rendererName(GLV* view) = 0;
+    // Every later frame of the view shows the frame rate in a corner.
+    virtual void showFrameRate(GLV* view) = 0;
 
     // The intro.
     virtual void introSetup(GLV* view) = 0;

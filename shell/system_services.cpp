@@ -60,6 +60,10 @@ void SystemServices::showError(const std::string& message) {
     ::showError(message);
 }
 
+std::unique_ptr<HostWindow> SystemServices::openHostWindow(uintptr_t window) {
+    return ::openHostWindow(window);
+}
+
 int SystemServices::initGraphics(GLV** view, FormWindow& form,
                                  const SaverRequirements& requirements, DisplayMode& mode,
                                  int32_t* performance, bool ignoreRequirements) {
@@ -72,6 +76,11 @@ void SystemServices::shutdownGraphics(GLV* view) {
 
 std::string SystemServices::rendererName(GLV* view) {
     return view != nullptr ? view->renderer : std::string();
+}
+
+void SystemServices::showFrameRate(GLV* view) {
+    if (view != nullptr)
+        view->showFrameRate();
 }
 
 void SystemServices::introSetup(GLV* view) {

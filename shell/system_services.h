@@ -21,11 +21,13 @@ public:
                          int height) override;
     void openUrl(const std::string& url) override;
     void showError(const std::string& message) override;
+    std::unique_ptr<HostWindow> openHostWindow(uintptr_t window) override;
 
     int initGraphics(GLV** view, FormWindow& form, const SaverRequirements& requirements,
                      DisplayMode& mode, int32_t* performance, bool ignoreRequirements) override;
     void shutdownGraphics(GLV* view) override;
     std::string rendererName(GLV* view) override;
+    void showFrameRate(GLV* view) override;
 
     void introSetup(GLV* view) override;
     int introFrame() override;

@@ -1,12 +1,14 @@
 #include "shell/tform1.h"
 
 #include "platform/exception.h"
+#include "platform/host_window.h"
 #include "shell/comma_text.h"
 #include "shell/command_line.h"
 #include "shell/desktop_capture.h"
 #include "shell/maker_link.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -39,6 +41,9 @@ TForm1::TForm1(FormView& view, ShellServices& services, std::vector<std::string>
             break;
         case RunMode::settings:
             startSettings();
+            break;
+        case RunMode::host:
+            startHost();
             break;
         case RunMode::none:
             services.application().terminate();
@@ -159,6 +164,46 @@ void TForm1::startFullScreen() {
     }
 }
 
+// Host mode: the whole run (desktop picture, intro, mosaic) in a window the saver host gives,
+// as the host's own savers behave. The host owns the screen: no display-mode switch, no raised
+// priority (it may have lowered ours), no input handling (it ends the run), no start-up log
+// (what falls short is written to standard error and the run goes on), and the form never shows.
+void TForm1::startHost() {
+    hostMode = 1;
+    const HostOptions options = hostOptionsOf(args, std::getenv("XSCREENSAVER_WINDOW"));
+    view.keepHidden();
+    hostWindow = services.openHostWindow(options.window);
+    hostWindow->setGoneHandler([this] { closeForm(); });
+    if (services.saverNeedsDesktop()) {
+        // What was on the screen before the host covered it, when the host kept it; else the
+        // screen as it is now, which is all anyone else could see either.
+        Bitmap screen;
+        if (!hostWindow->hostScreenshot(screen)) {
+            screen = services.captureScreen();
+        }
+        desktopBitmap = std::make_unique<Bitmap>(scaleDesktop(screen));
+    }
+    reportFrameRate = reportsFrameRate(args);
+
+    SaverRequirements requirements;
+    services.saverRequirements(requirements);
+    adjustRequirements(requirements);
+    DisplayMode mode = desktopMode;
+    int32_t performance = 0;
+    const int started = services.initGraphics(&glView, *hostWindow, requirements, mode,
+                                              &performance, /*ignoreRequirements=*/true);
+    if (!started || glView == nullptr) {
+        // Only an error stops a start that ignores the minimums; its log went to standard
+        // error already.
+        throw Exception("The graphics start-up failed");
+    }
+    services.application().setIdleHandler([this](bool& done) { onIdle(done); });
+    theSaver = services.buildSaver(desktopBitmap.get(), glView, performance);
+    if (options.showFrameRate) {
+        services.showFrameRate(glView);
+    }
+}
+
 void TForm1::startPreview() {
     previewHost = parseWindowId(args.size() > 1 ? args[1] : std::string());
     view.makePreviewChild(previewHost);
@@ -213,15 +258,17 @@ void TForm1::fullScreenIdle() {
     }
     // Each pending flag is cleared before its call, so a call that fails is never made again.
     if (introSetupPending) {
-        view.focus();
-        view.bringToForeground();
+        if (!hostMode) {
+            view.focus();
+            view.bringToForeground();
+        }
         introSetupPending = 0;
         try {
             services.introSetup(glView);
         } catch (...) {
             // A broken intro is skipped; the saver follows on the next pass.
             introRunning = 0;
-            services.showError(currentExceptionMessage());
+            reportError(currentExceptionMessage());
             return;
         }
     }
@@ -234,7 +281,7 @@ void TForm1::fullScreenIdle() {
             }
         } catch (...) {
             introRunning = 0;
-            services.showError(currentExceptionMessage());
+            reportError(currentExceptionMessage());
         }
         return; // the pass that ends the intro draws no saver frame
     }
@@ -255,8 +302,17 @@ void TForm1::endRunAfterError(const std::string& message) {
     // Tear down before the message: the display is back in its own mode while the box shows.
     services.application().clearIdleHandler();
     FormDestroy();
-    services.showError(message);
+    reportError(message);
     closeForm();
+}
+
+void TForm1::reportError(const std::string& message) {
+    // A box of our own would pop up over the host's screen, or behind it, unanswered.
+    if (hostMode) {
+        std::fprintf(stderr, "kelvara: %s\n", message.c_str());
+        return;
+    }
+    services.showError(message);
 }
 
 void TForm1::closeForm() {

@@ -16,6 +16,7 @@
 #include <vector>
 
 class GLV;
+class HostWindow;
 struct Saver;
 
 // The saver's settings live under this key followed by the saver's name.
@@ -58,6 +59,9 @@ public:
     int32_t introSetupPending = 1;
     int32_t saverSetupPending = 1;
     uintptr_t previewHost = 0;
+    // Host mode: the run draws into a window of the saver host (see startHost).
+    int32_t hostMode = 0;
+    std::unique_ptr<HostWindow> hostWindow;
     std::array<DisplayMode, maxDisplayModes> displayModes{};
     int displayModeCount = 0;
 
@@ -69,6 +73,8 @@ private:
     void startFullScreen();
     void startPreview();
     void startSettings();
+    void startHost();
+    void reportError(const std::string& message);
     void closeForm();
     void inputEndsRun();
     void previewIdle();

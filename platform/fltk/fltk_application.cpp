@@ -6,6 +6,7 @@
 #include "platform/error_display.h"
 #include "platform/fltk/fltk_loop.h"
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_host_window.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
@@ -23,6 +24,12 @@ FltkMainForm* mainForm = nullptr;
 
 int signalPipe[2] = {-1, -1};
 
+// Every X event passes here before FLTK looks at it: those of a host's window are not FLTK's.
+int forwardToHostWindows(void* event, void*) {
+    x11HostWindowEvent(*static_cast<const XEvent*>(event));
+    return 0;
+}
+
 extern "C" void onSignal(int) {
     const int saved = errno;
     const char byte = 1;
@@ -35,6 +42,7 @@ public:
     FltkApplication() {
         // X errors are reported, not fatal, from the start; the code that expects some traps them.
         installX11ErrorHandler();
+        Fl::add_system_handler(forwardToHostWindows, nullptr);
         if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
             Fl::add_fd(signalPipe[0], FL_READ, onSignalByte, this);
             struct sigaction action {};
@@ -49,6 +57,7 @@ public:
 
     ~FltkApplication() override {
         clearIdleHandler();
+        Fl::remove_system_handler(forwardToHostWindows);
         if (signalPipe[0] >= 0) {
             for (int s : {SIGTERM, SIGINT, SIGHUP}) {
                 signal(s, SIG_DFL);

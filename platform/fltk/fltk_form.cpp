@@ -307,7 +307,7 @@ public:
     void setCaption(const std::string& caption) override { window->copy_label(caption.c_str()); }
 
     void show() override {
-        if (previewHost != 0 || closed) {
+        if (previewHost != 0 || hidden || closed) {
             return; // the preview paints into its host; its own window never shows
         }
         if (!window->shown()) {
@@ -348,6 +348,10 @@ public:
         previewHost = hostWindow != 0 ? hostWindow : 1;
         window->border(0);
         window->position(storedLeft, storedTop);
+    }
+    void keepHidden() override {
+        hidden = true;
+        openDisplay(); // the loop reads the host window's events from the display
     }
     void setHeight(int outerHeight) override {
         window->size(window->w(), std::max(1, outerHeight - frameHeight()));
@@ -556,6 +560,7 @@ private:
     Bitmap icon16;
     uintptr_t previewHost = 0;
     bool fullScreen = false;
+    bool hidden = false;
     bool glOwned = false;
     bool closed = false;
     int logWidth = 0;

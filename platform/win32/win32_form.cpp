@@ -232,7 +232,7 @@ public:
     }
 
     void show() override {
-        if (closed || windowGone) {
+        if (closed || windowGone || keptHidden) {
             return;
         }
         if (previewHost != 0) {
@@ -262,6 +262,7 @@ public:
         SetWindowLongPtrA(window, GWL_EXSTYLE, WS_EX_TOPMOST);
         coverScreen();
     }
+    void keepHidden() override { keptHidden = true; }
     void makePreviewChild(uintptr_t hostWindow) override {
         previewHost = hostWindow != 0 ? hostWindow : 1;
         HWND host = reinterpret_cast<HWND>(previewHost);
@@ -486,6 +487,7 @@ private:
     bool soundVisible = true;
     bool customVisible = true;
     bool fullScreen = false;
+    bool keptHidden = false;
     bool glOwned = false;
     bool closed = false;
     bool windowGone = false; // destroyed by the system with its host

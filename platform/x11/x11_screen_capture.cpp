@@ -4,6 +4,7 @@
 #include "platform/screen_capture.h"
 
 #include "platform/exception.h"
+#include "platform/x11/x11_capture.h"
 #include "platform/x11/x11_connection.h"
 
 #include <X11/Xlib.h>
@@ -186,15 +187,25 @@ Bitmap captureScreen() {
             return picture;
     }
 
+    return readX11Drawable(display, DefaultRootWindow(display), width, height);
+}
+
+Bitmap readX11Drawable(Display* display, Drawable drawable, int width, int height) {
     X11ErrorTrap trap(display);
-    XImage* image =
-        XGetImage(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
-                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, drawable, 0, 0, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (trap.failed() || !image || image->width != width || image->height != height) {
         if (image)
             XDestroyImage(image);
         throw Exception("Cannot read the screen");
     }
+    if (image->red_mask == 0 && image->green_mask == 0 && image->blue_mask == 0) {
+        const Visual* visual = DefaultVisual(display, DefaultScreen(display));
+        image->red_mask = visual->red_mask;
+        image->green_mask = visual->green_mask;
+        image->blue_mask = visual->blue_mask;
+    }
+    Bitmap picture(width, height, 32);
     convertRows(*image, picture, 0);
     XDestroyImage(image);
     return picture;

@@ -30,5 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         } catch (const std::exception&) {
         }
     }
+    // Host mode reads its switches anywhere, and the host's variable may hold anything: the
+    // last argument stands in for it. A window it accepts is never 0 and fits in 32 bits.
+    try {
+        const HostOptions options =
+            hostOptionsOf(args, args.empty() ? nullptr : args.back().c_str());
+        if (options.window > UINT32_MAX) {
+            std::abort();
+        }
+    } catch (const std::exception&) {
+    }
     return 0;
 }

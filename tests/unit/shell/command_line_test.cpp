@@ -33,6 +33,53 @@ TEST(CommandLineTest, RunModeTestsSwitchesAsLowerCasedSubstringsOfTheFirstArgume
     EXPECT_EQ(runModeOf({"s"}), RunMode::none);
 }
 
+TEST(CommandLineTest, HostSwitchesAnywhereSelectHostModeWhenTheFirstArgumentHasNoModeSwitch) {
+    EXPECT_EQ(runModeOf({"--root"}), RunMode::host);
+    EXPECT_EQ(runModeOf({"-root"}), RunMode::host);
+    EXPECT_EQ(runModeOf({"--fps", "--window-id", "12"}), RunMode::host);
+    EXPECT_EQ(runModeOf({"-window-id", "12"}), RunMode::host);
+    EXPECT_EQ(runModeOf({"/s", "--root"}), RunMode::fullScreen);
+    EXPECT_EQ(runModeOf({"/p", "--window-id"}), RunMode::preview);
+    EXPECT_EQ(runModeOf({"--fps"}), RunMode::none);
+    EXPECT_EQ(runModeOf({"--rootx"}), RunMode::none);
+}
+
+TEST(CommandLineTest, HostOptionsNameTheWindowFromTheSwitchOrTheHostsVariable) {
+    EXPECT_EQ(hostOptionsOf({"--root"}, nullptr).window, 0u);
+    EXPECT_EQ(hostOptionsOf({"--root"}, "").window, 0u);
+    EXPECT_EQ(hostOptionsOf({"--root"}, "0x600008").window, 0x600008u);
+    EXPECT_EQ(hostOptionsOf({"-root"}, "6291464").window, 6291464u);
+    EXPECT_EQ(hostOptionsOf({"--window-id", "0x2A"}, "0x600008").window, 0x2Au);
+    EXPECT_EQ(hostOptionsOf({"--root", "-window-id", "42"}, "0x600008").window, 42u);
+    // Without --root the host's variable does not count.
+    EXPECT_EQ(hostOptionsOf({"--window-id", "7"}, "junk").window, 7u);
+    EXPECT_FALSE(hostOptionsOf({"--root"}, nullptr).showFrameRate);
+    EXPECT_TRUE(hostOptionsOf({"--root", "--fps"}, nullptr).showFrameRate);
+    EXPECT_TRUE(hostOptionsOf({"-fps", "--root"}, nullptr).showFrameRate);
+}
+
+TEST(CommandLineTest, BadHostWindowIdsAreClearErrors) {
+    auto error = [](const std::vector<std::string>& args, const char* variable = nullptr) {
+        try {
+            hostOptionsOf(args, variable);
+        } catch (const Exception& e) {
+            return e.message;
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(error({"--window-id"}), "--window-id needs a window id");
+    EXPECT_EQ(error({"--window-id", "0"}), "'0' is not a valid window id");
+    EXPECT_EQ(error({"--window-id", "0x"}), "'0x' is not a valid window id");
+    EXPECT_EQ(error({"--window-id", "12ab"}), "'12ab' is not a valid window id");
+    EXPECT_EQ(error({"--window-id", "0x1g"}), "'0x1g' is not a valid window id");
+    EXPECT_EQ(error({"--window-id", "-5"}), "'-5' is not a valid window id");
+    EXPECT_EQ(error({"--window-id", "4294967296"}), "'4294967296' is not a valid window id");
+    EXPECT_EQ(error({"--window-id", "0x100000000"}), "'0x100000000' is not a valid window id");
+    EXPECT_EQ(error({"--window-id", "0xFFFFFFFF"}), "accepted");
+    EXPECT_EQ(error({"--root"}, "window"),
+              "XSCREENSAVER_WINDOW: 'window' is not a valid window id");
+}
+
 TEST(CommandLineTest, OnlyAPreviewTakesThePreviewLock) {
     EXPECT_EQ(instanceLockName({"/p", "5"}), "KELVARA_PREVIEW_MUTEX");
     EXPECT_EQ(instanceLockName({"/P"}), "KELVARA_PREVIEW_MUTEX");

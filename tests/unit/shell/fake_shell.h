@@ -54,6 +54,10 @@ public:
         previewParent = host;
         log.push_back("makePreviewChild");
     }
+    void keepHidden() override {
+        keptHidden = true;
+        log.push_back("keepHidden");
+    }
     void setHeight(int h) override { outerHeight = h; }
     void focus() override { log.push_back("focus"); }
     void bringToForeground() override { log.push_back("bringToForeground"); }
@@ -101,11 +105,37 @@ public:
     std::string caption = "Settings";
     bool visible = false;
     bool fullScreen = false;
+    bool keptHidden = false;
     uintptr_t previewParent = 0;
     bool stopTimerEnabled = false;
     int closeCount = 0;
     // Input the start-up's message pump delivers.
     std::function<void()> pendingInput;
+};
+
+// A saver host's window: its size, and the picture the host may have kept.
+class FakeHostWindow : public HostWindow {
+public:
+    NativeWindow nativeWindow() override { return {}; }
+    int width() const override { return 400; }
+    int height() const override { return 300; }
+    int clientWidth() const override { return 400; }
+    int clientHeight() const override { return 300; }
+    void setSize(int, int) override {}
+    void setResizeHandler(std::function<void()>) override {}
+    void processPendingMessages() override {}
+    void paintTexts(int, int, const std::vector<CanvasText>&) override {}
+    void setGoneHandler(std::function<void()> handler) override { gone = std::move(handler); }
+    bool hostScreenshot(Bitmap& picture) override {
+        if (!screenshot) {
+            return false;
+        }
+        picture = *screenshot;
+        return true;
+    }
+
+    std::optional<Bitmap> screenshot;
+    std::function<void()> gone;
 };
 
 class FakeApplication : public Application {
@@ -247,6 +277,17 @@ public:
         openedUrl = url;
         log.push_back("openUrl");
     }
+    std::unique_ptr<HostWindow> openHostWindow(uintptr_t window) override {
+        log.push_back("openHostWindow");
+        openedHost = window;
+        if (!hostWindowExists) {
+            throw Exception("There is no X window");
+        }
+        auto made = std::make_unique<FakeHostWindow>();
+        made->screenshot = hostScreenshot;
+        hostWindow = made.get();
+        return made;
+    }
     void showError(const std::string& message) override {
         errors.push_back(message);
         log.push_back("showError");
@@ -276,6 +317,7 @@ public:
         log.push_back("shutdownGraphics");
     }
     std::string rendererName(GLV*) override { return "Fake Renderer"; }
+    void showFrameRate(GLV*) override { log.push_back("showFrameRate"); }
 
     void introSetup(GLV* view) override {
         introSetupView = view;
@@ -355,6 +397,10 @@ public:
     std::string openedUrl;
     std::vector<std::string> errors;
     bool idleDuringError = false;
+    bool hostWindowExists = true;
+    uintptr_t openedHost = 1;
+    std::optional<Bitmap> hostScreenshot;
+    FakeHostWindow* hostWindow = nullptr; // owned by the form
 
     int initResult = 1;
     bool initMakesView = true;

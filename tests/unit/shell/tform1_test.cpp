@@ -446,4 +446,69 @@ TEST_F(TForm1Test, AMissingDataFileEndsTheConstructionWithTheViewReleasedAndNoId
     EXPECT_EQ(countOf(log, "destroySaver"), 0);
 }
 
+// Host mode: the run in the host's window, as the host's own savers behave.
+TEST_F(TForm1Test, HostModeRunsInTheHostsWindowWithoutModeSwitchPriorityInputOrTheForm) {
+    services.modes = {{800, 600, 32, 60}};
+    services.fakeRegistry.keys[tarnwickKey] = {{"resolution", 1}, {"sound", 1}, {"customize", ""}};
+    services.hostScreenshot = Bitmap(400, 300, 32);
+    auto form = make({"--window-id", "0x2a", "-fps"});
+    EXPECT_EQ(services.openedHost, 0x2au);
+    EXPECT_TRUE(view.keptHidden);
+    EXPECT_EQ(countOf(log, "show") + countOf(log, "makeFullScreen"), 0);
+    EXPECT_EQ(countOf(log, "setHighPriority"), 0);
+    // The picture the host kept, no capture of the (already covered) screen.
+    EXPECT_EQ(countOf(log, "captureScreen"), 0);
+    ASSERT_NE(form->desktopBitmap, nullptr);
+    EXPECT_EQ(form->desktopBitmap->width, 1024);
+    // The desktop's own mode whatever is stored; a missed minimum does not stop the run.
+    EXPECT_LT(services.givenMode.width, 1);
+    EXPECT_TRUE(services.givenIgnore);
+    EXPECT_LT(position("buildSaver"), position("showFrameRate"));
+
+    // Frames run as in a full-screen run; input is the host's business.
+    const CallLog passes = idlePasses(4);
+    EXPECT_EQ(countOf(passes, "introSetup"), 1);
+    EXPECT_EQ(countOf(passes, "focus") + countOf(passes, "bringToForeground"), 0);
+    EXPECT_EQ(countOf(passes, "saverFrame"), 1);
+    form->FormKeyDown();
+    form->FormMouseDown();
+    for (int i = 0; i < 20; ++i) {
+        form->FormMouseMove();
+    }
+    EXPECT_EQ(view.closeCount, 0);
+
+    // The host destroys its window: the run tears down and ends.
+    ASSERT_NE(services.hostWindow, nullptr);
+    services.hostWindow->gone();
+    EXPECT_EQ(view.closeCount, 1);
+    EXPECT_EQ(countOf(log, "destroySaver"), 1);
+    EXPECT_EQ(countOf(log, "shutdownGraphics"), 1);
+}
+
+TEST_F(TForm1Test, HostModeCapturesTheScreenWhenTheHostKeptNoPictureAndReportsErrorsWithoutABox) {
+    services.introFrameThrows = true;
+    testing::internal::CaptureStderr();
+    auto form = make({"--root"});
+    EXPECT_EQ(countOf(log, "captureScreen"), 1);
+    EXPECT_EQ(countOf(log, "showFrameRate"), 0);
+    idlePasses(2);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "kelvara: Intro broke\n");
+    EXPECT_TRUE(services.errors.empty());
+}
+
+TEST_F(TForm1Test, HostModeWithAMissingWindowOrAFailedStartEndsTheConstruction) {
+    services.hostWindowExists = false;
+    EXPECT_THROW(make({"--window-id", "77"}), Exception);
+    EXPECT_EQ(countOf(log, "initGraphics"), 0);
+
+    services.hostWindowExists = true;
+    services.initResult = 0;
+    EXPECT_THROW(make({"--window-id", "77"}), Exception);
+    EXPECT_FALSE(services.app.idle);
+    EXPECT_EQ(countOf(log, "buildSaver"), 0);
+    EXPECT_EQ(countOf(log, "shutdownGraphics"), 1);
+
+    EXPECT_THROW(make({"--window-id", "0x"}), Exception);
+}
+
 } // namespace

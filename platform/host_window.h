@@ -1,0 +1,27 @@
+// Host mode: a window that a saver host (XScreenSaver) hands over to draw in. The run makes its
+// GL view on it, follows its size, and ends when the host destroys it or ends the process.
+#pragma once
+
+#include "platform/bitmap.h"
+#include "platform/form_window.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class HostWindow : public FormWindow {
+public:
+    // Called once, when the window is destroyed: nothing is left to draw in.
+    virtual void setGoneHandler(std::function<void()> handler) = 0;
+    // The picture of the screen the host took before it covered it, when it offers one; false
+    // when it offers none (then the caller captures the screen itself).
+    virtual bool hostScreenshot(Bitmap& picture) = 0;
+};
+
+// The window with this id; 0 stands for the whole screen (the root window). Throws Exception
+// when there is no display or no such window.
+std::unique_ptr<HostWindow> openHostWindow(uintptr_t window);
+
+// A host ends its savers with a termination signal and they hold nothing to give back (no
+// display mode, nothing stored): from now on such a signal ends the process at once.
+void endAtOnceOnTermination();

@@ -1,0 +1,11 @@
+// Host mode belongs to the X11 saver hosts; Windows runs its savers through "/s" and "/p".
+#include "platform/host_window.h"
+
+#include "platform/exception.h"
+
+std::unique_ptr<HostWindow> openHostWindow(uintptr_t) {
+    throw Exception("--root and --window-id are for X11 saver hosts; Windows runs savers with "
+                    "/s and /p");
+}
+
+void endAtOnceOnTermination() {}
