@@ -82,6 +82,18 @@ int warningPixels(const e2e::Picture& p) {
     return n;
 }
 
+// A key ends the run. Wine gives its window the keyboard focus a moment after the window
+// shows, later still on a busy machine, so a key that came too early is pressed again.
+bool endWithKey(e2e::Program& run) {
+    for (int attempt = 0; attempt < 12; ++attempt) {
+        e2e::pressKey("a");
+        if (run.waitForExit(5)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 TEST_F(Wine, TheDialogStoresItsThreeValuesAndASecondInstanceEndsAtOnce) {
     e2e::Program run = saver({"/c"});
     const e2e::Window dialog = e2e::waitForWindow("Tarnwick Screensaver Settings", 60);
@@ -114,8 +126,7 @@ TEST_F(Wine, TheFullScreenRunFailsOnSoftwareThenRunsWithTheChecksIgnored) {
             run, std::string(KELVARA_BINARY_DIR) + "/wine-log.ppm", "the failing log",
             [](const e2e::Picture& p) { return warningPixels(p) > 20; }, 120));
         e2e::screenshot("wine-failing-log");
-        e2e::pressKey("a");
-        EXPECT_TRUE(run.waitForExit(30));
+        EXPECT_TRUE(endWithKey(run));
     }
     e2e::TempFolder folder;
     const e2e::Picture desktop =
@@ -137,8 +148,7 @@ TEST_F(Wine, TheFullScreenRunFailsOnSoftwareThenRunsWithTheChecksIgnored) {
         run, folder.path + "/mosaic.ppm", "the mosaic",
         [&](const e2e::Picture& p) { return e2e::shareAlike(p, desktop) > 0.5; }, 120));
     e2e::screenshot("wine-mosaic");
-    e2e::pressKey("a");
-    EXPECT_TRUE(run.waitForExit(30));
+    EXPECT_TRUE(endWithKey(run));
     EXPECT_EQ(e2e::displayWidth(), width);
     EXPECT_EQ(e2e::displayHeight(), height);
 }
