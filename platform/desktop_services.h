@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <string>
 
-// Copies the top-left width x height pixels of picture to (x, y) of the window. A window that
-// does not exist (any more) is not an error: nothing is painted.
+// Copies the top-left width x height pixels of picture to (x, y) of the window, over the windows
+// it holds inside itself. A window that does not exist (any more) is not an error: nothing is
+// painted.
 void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int width, int height);
 
 // Opens the address in the user's browser; failures are ignored.

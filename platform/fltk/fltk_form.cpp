@@ -6,6 +6,7 @@
 #include "platform/exception.h"
 #include "platform/fltk/fltk_display.h"
 #include "platform/fltk/fltk_loop.h"
+#include "platform/host_window.h"
 #include "platform/text_lines.h"
 #include "platform/x11/x11_connection.h"
 
@@ -24,6 +25,7 @@
 #include <X11/Xatom.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -343,11 +345,23 @@ public:
         }
     }
     void makePreviewChild(uintptr_t hostWindow) override {
-        // The preview paints into the host directly; the form itself is never shown, so that
-        // nothing of it can appear over the host or on the desktop.
+        // The preview paints into a child window of the host (paintIntoWindow); the form itself
+        // is never shown, so that nothing of it can appear over the host or on the desktop.
         previewHost = hostWindow != 0 ? hostWindow : 1;
         window->border(0);
         window->position(storedLeft, storedTop);
+        openDisplay(); // the loop reads the host's end from the display
+        // The preview lives as long as its host: when the host goes, the form closes and the
+        // program ends, and with it the instance lock, so that the next preview can start.
+        try {
+            previewWatch = openHostWindow(previewHost);
+            previewWatch->setGoneHandler([this] { runGuarded([this] { close(); }); });
+        } catch (const Exception& e) {
+            // Gone before we came: nothing to paint into. Closed already, so that the message
+            // loop does not start; the form's owner tears down as after any run.
+            std::fprintf(stderr, "kelvara: %s; the preview ends\n", e.what());
+            closed = true;
+        }
     }
     void keepHidden() override {
         hidden = true;
@@ -559,6 +573,7 @@ private:
     Bitmap icon32;
     Bitmap icon16;
     uintptr_t previewHost = 0;
+    std::unique_ptr<HostWindow> previewWatch; // the preview's host, watched for its end
     bool fullScreen = false;
     bool hidden = false;
     bool glOwned = false;

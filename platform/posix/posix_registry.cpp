@@ -96,12 +96,44 @@ bool writeAll(int fd, const std::string& text) {
     return true;
 }
 
+// The file a symbolic link at path leads to, followed link by link, whether that file exists
+// yet or not; path itself when it is no link. People keep their settings in a repository of
+// dotfiles and link them in: a store must write the file the link leads to and keep the link.
+// Throws on a loop (or a chain too long to be anything else).
+std::string linkTarget(const std::string& path) {
+    constexpr int maxLinks = 40; // as the kernel allows
+    std::string current = path;
+    for (int i = 0; i < maxLinks; ++i) {
+        struct stat info {};
+        if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return current;
+        }
+        char target[4096];
+        const ssize_t n = readlink(current.c_str(), target, sizeof target - 1);
+        if (n < 0) {
+            return current;
+        }
+        const std::string next(target, static_cast<size_t>(n));
+        if (next.empty() || next[0] == '/') {
+            current = next;
+        } else {
+            current = current.substr(0, current.find_last_of('/') + 1) + next;
+        }
+    }
+    throw Exception("Cannot write " + path + ": " + std::strerror(ELOOP));
+}
+
 // Writes the text to a temporary file beside the target and renames it over the target, so
-// that a crash or a full disk leaves the old file whole.
-bool replaceFile(const std::string& folder, const std::string& path, const std::string& text) {
+// that a crash or a full disk leaves the old file whole. A file the user made read-only is
+// left alone, although the folder would let us replace it.
+bool replaceFile(const std::string& folder, const std::string& link, const std::string& text) {
     const std::string parent = configFolder();
     mkdir(parent.c_str(), 0700); // errors show in the steps below
     mkdir(folder.c_str(), 0700);
+    const std::string path = linkTarget(link);
+    if (access(path.c_str(), F_OK) == 0 && access(path.c_str(), W_OK) != 0) {
+        return false;
+    }
     std::string temp = path + ".XXXXXX";
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
@@ -165,7 +197,12 @@ private:
         }
         RegistryFile file = text ? RegistryFile::parse(*text, path) : RegistryFile();
         change(file);
-        if (!replaceFile(folderPath(), path, file.serialise())) {
+        bool written = false;
+        try {
+            written = replaceFile(folderPath(), path, file.serialise());
+        } catch (const Exception&) {
+        }
+        if (!written) {
             throw Exception("Failed to set data for '" + name + "'");
         }
         snapshot = std::move(file);

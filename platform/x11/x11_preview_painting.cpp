@@ -1,5 +1,7 @@
-// Painting into another program's window (paintIntoWindow) on X11: XPutImage, with the X errors
-// of a window that is gone (or never was) taken as "nothing painted".
+// Painting into another program's window (paintIntoWindow) on X11: XPutImage into a window of our
+// own, made a child of the host at the picture's place, so that the picture shows over whatever
+// windows the host has inside itself (a host whose whole area is an inner window would otherwise
+// hide it). The X errors of a host that is gone (or never was) are taken as "nothing painted".
 #include "platform/desktop_services.h"
 
 #include "platform/x11/x11_connection.h"
@@ -49,7 +51,39 @@ struct PreviewCache {
     XImage* image = nullptr;
     GC gc = nullptr;
     std::vector<char> buffer;
+    // The child window the picture goes into, and the host and place it was made for.
+    Window child = None;
+    Window childHost = None;
+    int childX = 0, childY = 0, childWidth = 0, childHeight = 0;
 } cache;
+
+// The child of the host at (x, y), width x height, mapped above the host's own children; made
+// again only for another host or place. None when it cannot be made (the host is gone, or is
+// no window a picture can show in); the caller's trap catches the error.
+Window previewChild(Display* display, Window host, int x, int y, int width, int height) {
+    if (cache.child != None && cache.childHost == host && cache.childX == x && cache.childY == y &&
+        cache.childWidth == width && cache.childHeight == height) {
+        return cache.child;
+    }
+    if (cache.child != None) {
+        XDestroyWindow(display, cache.child); // an error if it went with its host: trapped
+        cache.child = None;
+    }
+    XSetWindowAttributes attributes{};
+    attributes.background_pixmap = None; // every pass repaints it; no clearing in between
+    const Window child = XCreateWindow(display, host, x, y, static_cast<unsigned>(width),
+                                       static_cast<unsigned>(height), 0, CopyFromParent,
+                                       InputOutput, CopyFromParent, CWBackPixmap, &attributes);
+    XMapRaised(display, child);
+    XSync(display, False);
+    cache.child = child;
+    cache.childHost = host;
+    cache.childX = x;
+    cache.childY = y;
+    cache.childWidth = width;
+    cache.childHeight = height;
+    return child;
+}
 
 // The image in the host's own format, whatever its depth and byte order (filled through
 // XPutPixel); nullptr when Xlib cannot make one.
@@ -103,7 +137,8 @@ void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int 
         attributes.visual != nullptr && attributes.visual->c_class == TrueColor &&
         attributes.depth >= 8 && attributes.depth <= 32) {
         XImage* image = previewImage(display, attributes, host, width, height);
-        if (image != nullptr) {
+        const Window child = previewChild(display, host, x, y, width, height);
+        if (image != nullptr && !trap.caught()) {
             const Visual* v = attributes.visual;
             // A 32-bit host keeps alpha in the bits no colour uses: make the logo opaque.
             const unsigned long alpha =
@@ -118,7 +153,7 @@ void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int 
                                   scaleInto(p[1], v->green_mask) | scaleInto(p[0], v->blue_mask));
                 }
             }
-            XPutImage(display, host, cache.gc, image, 0, 0, x, y, static_cast<unsigned>(width),
+            XPutImage(display, child, cache.gc, image, 0, 0, 0, 0, static_cast<unsigned>(width),
                       static_cast<unsigned>(height));
         }
     }

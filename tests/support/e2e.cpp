@@ -495,6 +495,18 @@ HostWindow::HostWindow(int width, int height, uint32_t background) {
     waitUntil([this] { return viewable(window); });
 }
 
+Window HostWindow::addInnerWindow(uint32_t background) {
+    Display* d = display();
+    XWindowAttributes host{};
+    XGetWindowAttributes(d, window, &host);
+    const Window inner = XCreateSimpleWindow(d, window, 0, 0, static_cast<unsigned>(host.width),
+                                             static_cast<unsigned>(host.height), 0, 0, background);
+    XMapRaised(d, inner);
+    XSync(d, False);
+    waitUntil([inner] { return viewable(inner); });
+    return inner;
+}
+
 HostWindow::~HostWindow() {
     XDestroyWindow(display(), window);
     XSync(display(), False);

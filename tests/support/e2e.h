@@ -179,6 +179,9 @@ class HostWindow {
 public:
     HostWindow(int width, int height, uint32_t background = 0x000000);
     ~HostWindow();
+    // Fills the host with a window of its own inside it, as many programs' top-level windows
+    // are; returned mapped and viewable.
+    Window addInnerWindow(uint32_t background);
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
     Window window = noWindow;

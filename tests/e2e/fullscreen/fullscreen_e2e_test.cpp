@@ -307,4 +307,72 @@ TEST_F(FullScreenRun, TenMotionsLeaveTheRunGoingAndTheEleventhEndsIt) {
     expectEndsWithTheDesktopBack();
 }
 
+// Broken data files beside the program: each ends in its message in the error display, the run
+// then goes on (the intro's logo.dat) or ends (the effect's Tarnwick.dat), and the display is
+// given its mode back either way.
+TEST_F(FullScreenRun, BrokenDataFilesEndInTheirMessageWithTheDesktopBack) {
+    namespace fs = std::filesystem;
+    const fs::path data = fs::path(e2e::programPath()).parent_path() / "Tarnwick";
+    std::string logo;
+    {
+        std::ifstream in(data / "logo.dat", std::ios::binary);
+        logo.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ASSERT_GT(logo.size(), 200u);
+    std::string notJpeg = logo;
+    const size_t start = notJpeg.find("\xFF\xD8");
+    ASSERT_NE(start, std::string::npos);
+    notJpeg.replace(start, 2, "P6"); // the first picture now starts as a PPM would
+
+    struct Case {
+        const char* name;
+        const char* file;
+        std::string content;
+        const char* message; // a part of it
+        bool runGoesOn;
+    };
+    const std::vector<Case> cases = {
+        {"logo.dat cut short", "logo.dat", logo.substr(0, 200), "Stream read error", true},
+        {"logo.dat empty", "logo.dat", "", "logo.dat", true},
+        {"logo.dat with too many entries", "logo.dat", std::string("\x65\0\0\0", 4), "logo.dat",
+         true},
+        {"logo.dat with a picture that is no JPEG", "logo.dat", notJpeg, "", true},
+        {"Tarnwick.dat of garbage", "Tarnwick.dat", std::string(5000, '\x7f'), "Tarnwick.dat",
+         false},
+    };
+    e2e::TempFolder folder;
+    int number = 0;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        const fs::path bin = fs::path(folder.path) / std::to_string(++number);
+        fs::create_directories(bin / "Tarnwick");
+        fs::copy_file(e2e::programPath(), bin / "kelvara");
+        fs::copy_file(data / "logo.dat", bin / "Tarnwick" / "logo.dat");
+        std::ofstream(bin / "Tarnwick" / test.file, std::ios::binary | std::ios::trunc)
+            << test.content;
+        storeResolution(settingsIndexOf(800, 600));
+        run.emplace(std::vector<std::string>{"/s", "--ignore-requirements"}, config.environment(),
+                    (bin / "kelvara").string());
+        const e2e::Window alert = e2e::waitForWindow("Kelvara", 90);
+        ASSERT_NE(alert, e2e::noWindow) << log();
+        EXPECT_TRUE(waitUntil([&] {
+            return logHas(test.message) && !run->standardError().empty();
+        })) << log();
+        // An error of the intro leaves the run going in its mode; one that ends the start gives
+        // the desktop its mode back before it shows.
+        EXPECT_EQ(screenSize(), (test.runGoesOn ? Size{800, 600} : desktop));
+        const std::string focus =
+            "xdotool windowfocus --sync " + std::to_string(alert) + " key Return";
+        ASSERT_EQ(std::system(focus.c_str()), 0);
+        if (test.runGoesOn) {
+            ASSERT_TRUE(waitUntil([&] { return logHas("going on as asked"); }, 60)) << log();
+            ASSERT_TRUE(e2e::waitForWindowGone("Kelvara"));
+            std::system("xdotool search --name '^Kelvara, ' windowfocus --sync 2>/dev/null");
+            pressKey();
+        }
+        expectEndsWithTheDesktopBack();
+        run.reset();
+    }
+}
+
 } // namespace
