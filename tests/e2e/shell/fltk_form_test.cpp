@@ -188,7 +188,7 @@ TEST(FltkForm, TheStartUpLogStaysPaintedOverLaterExposes) {
 TEST(FltkApplication, IdleCallsRunBackToBackOrAtThePaceAndTerminateEndsTheLoop) {
     auto application = createApplication(0, nullptr);
     auto form = createFormView({});
-    form->makePreviewChild(1); // nothing shows
+    form->keepHidden(); // nothing shows
     int calls = 0;
     application->setIdleHandler([&](bool& done) {
         done = false;
@@ -219,7 +219,7 @@ TEST(FltkApplication, ATerminationSignalClosesTheMainFormThroughItsTeardown) {
     auto form = createFormView({});
     CountingEvents events;
     form->setEvents(&events);
-    form->makePreviewChild(1);
+    form->keepHidden();
     application->setIdleHandler(
         [&](bool& done) {
             done = false;
