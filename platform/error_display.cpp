@@ -1,9 +1,19 @@
 #include "platform/error_display.h"
 
+#include "platform/exception.h"
+
 std::string errorDisplayText(const std::string& message) {
     // Compared as unsigned codes, so that a message ending in a non-ASCII letter gains one too.
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') {
         return message + ".";
     }
     return message;
+}
+
+void runGuarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (...) {
+        showError(currentExceptionMessage());
+    }
 }

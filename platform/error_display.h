@@ -2,6 +2,7 @@
 // button; the text also goes to standard error.
 #pragma once
 
+#include <functional>
 #include <string>
 
 // The text shown: the message, with a full stop added when its last character's code is
@@ -9,3 +10,7 @@
 std::string errorDisplayText(const std::string& message);
 
 void showError(const std::string& message);
+
+// Runs an event handler as the message loop runs one: an error it raises is shown with the
+// error display and the program goes on.
+void runGuarded(const std::function<void()>& handler);

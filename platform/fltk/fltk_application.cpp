@@ -222,16 +222,6 @@ FltkMainForm* fltkMainForm() {
     return mainForm;
 }
 
-void runGuarded(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        showError(e.what());
-    } catch (...) {
-        showError("Unknown error");
-    }
-}
-
 std::unique_ptr<Application> createApplication(int, char**) {
     return std::make_unique<FltkApplication>();
 }

@@ -3,6 +3,7 @@
 // preview form, the stop timer, and the start-up log painted onto the window.
 #include "platform/form_view.h"
 
+#include "platform/error_display.h"
 #include "platform/exception.h"
 #include "platform/fltk/fltk_display.h"
 #include "platform/fltk/fltk_loop.h"

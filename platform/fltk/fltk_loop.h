@@ -1,8 +1,7 @@
-// Between the FLTK application and the FLTK form: the form that is the application's main form,
-// and the guard that shows an error leaving an event handler without ending the program.
+// Between the FLTK application and the FLTK form: the form that is the application's main form.
+// Event handlers run through runGuarded (platform/error_display.h), so that an error leaving one
+// is shown and the program goes on.
 #pragma once
-
-#include <functional>
 
 class FltkMainForm {
 public:
@@ -17,7 +16,3 @@ public:
 // The first form made is the main form; it signs off when it is destroyed.
 void setFltkMainForm(FltkMainForm* form);
 FltkMainForm* fltkMainForm();
-
-// Runs an event handler; an error it raises is shown with the error display and the program
-// goes on, as the message loop's own handler does.
-void runGuarded(const std::function<void()>& handler);

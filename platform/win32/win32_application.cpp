@@ -112,14 +112,6 @@ Win32MainForm* win32MainForm() {
     return mainForm;
 }
 
-void runGuarded(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (...) {
-        showError(currentExceptionMessage());
-    }
-}
-
 std::unique_ptr<Application> createApplication(int, char**) {
     return std::make_unique<Win32Application>();
 }

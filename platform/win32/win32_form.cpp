@@ -6,6 +6,7 @@
 // uses the link text.
 #include "platform/form_view.h"
 
+#include "platform/error_display.h"
 #include "platform/exception.h"
 #include "platform/text_lines.h"
 #include "platform/win32/resources.h"
