@@ -4,6 +4,7 @@
 #include "platform/application.h"
 
 #include "platform/error_display.h"
+#include "platform/exception.h"
 #include "platform/fltk/fltk_loop.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_host_window.h"
@@ -14,7 +15,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <exception>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -108,22 +108,12 @@ public:
             try {
                 Fl::wait(1e20);
             } catch (...) {
-                showError(currentMessage());
+                showError(currentExceptionMessage());
             }
         }
     }
 
 private:
-    static std::string currentMessage() {
-        try {
-            throw;
-        } catch (const std::exception& e) {
-            return e.what();
-        } catch (...) {
-            return "Unknown error";
-        }
-    }
-
     void arm() {
         if (!handler) {
             return;
