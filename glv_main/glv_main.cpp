@@ -32,8 +32,7 @@ GLV::GLV(FormWindow& control, int flags) : control(&control) {
     PixelFormatDescriptor descriptor;
     descriptor.doubleBuffer = (flags & doubleBuffer) != 0;
     descriptor.stencilBits = (flags & stencil) ? 8 : 0;
-    auto created = std::make_unique<GlSurface>(control.nativeWindow(), control.clientWidth(),
-                                               control.clientHeight(), descriptor);
+    std::unique_ptr<GlSurface> created = control.createGlSurface(descriptor);
     renderer = glText(GL_RENDERER);
     version = glText(GL_VERSION);
     vendor = glText(GL_VENDOR);

@@ -13,17 +13,22 @@ public:
     GlSurface(const NativeWindow& window, int width, int height,
               const PixelFormatDescriptor& descriptor);
     // Makes the context not current and deletes it.
-    ~GlSurface();
+    virtual ~GlSurface();
     GlSurface(const GlSurface&) = delete;
     GlSurface& operator=(const GlSurface&) = delete;
 
     // Follows the window's client size.
-    void resize(int width, int height);
-    void swapBuffers();
+    virtual void resize(int width, int height);
+    virtual void swapBuffers();
     // Stops covering the window, so that what the window itself paints is seen.
-    void hide();
+    virtual void hide();
 
     PixelFormatCandidate format; // the format that was set
+
+protected:
+    // For a window system whose windows make their own kind of surface
+    // (FormWindow::createGlSurface); it overrides all three operations.
+    GlSurface() = default;
 
 private:
     struct Native;

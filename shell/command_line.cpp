@@ -58,6 +58,10 @@ bool ignoresRequirements(const std::vector<std::string>& args) {
     return hasOption(args, "--ignore-requirements");
 }
 
+bool showsFrameRate(const std::vector<std::string>& args) {
+    return hasOption(args, "--fps") || hasOption(args, "-fps");
+}
+
 bool reportsFrameRate(const std::vector<std::string>& args) {
     return hasOption(args, "--report-fps");
 }

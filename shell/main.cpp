@@ -6,10 +6,12 @@
 #include "platform/form_view.h"
 #include "platform/host_window.h"
 #include "platform/process.h"
+#include "platform/wayland_session.h"
 #include "shell/command_line.h"
 #include "shell/form_art.h"
 #include "shell/system_services.h"
 #include "shell/tform1.h"
+#include "shell/wayland_services.h"
 
 #include <cstdio>
 #include <memory>
@@ -32,6 +34,28 @@ std::vector<std::string> arguments(int argc, char** argv) {
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
+// One output's run on Wayland, started by the supervisor: "--wayland-output N" and then the
+// run's own arguments. It takes no lock (the supervisor holds it) and shows no box: errors go
+// to standard error, which is the supervisor's.
+int runWaylandOutput(const std::vector<std::string>& args) {
+    try {
+        const uint32_t output =
+            static_cast<uint32_t>(parseWindowId(args.size() > 1 ? args[1] : std::string()));
+        const std::vector<std::string> runArgs(args.begin() + (args.size() > 1 ? 2 : 1),
+                                               args.end());
+        std::unique_ptr<WaylandOutputRun> run = openWaylandOutputRun(output);
+        // Nothing to give back on Wayland (no mode was switched): a signal ends it on the spot.
+        endAtOnceOnTermination();
+        WaylandServices services(run->application(), run.get());
+        TForm1 form(run->form(), services, runArgs);
+        run->application().run();
+    } catch (...) {
+        std::fprintf(stderr, "kelvara: %s\n", currentExceptionMessage().c_str());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -43,12 +67,28 @@ int main(int argc, char** argv) {
         std::fputs(usageText().c_str(), stdout);
         return 0;
     }
+    if (!args.empty() && args[0] == waylandOutputSwitch) {
+        return runWaylandOutput(args);
+    }
+    const RunMode mode = runModeOf(args);
     // A saver host may run one of us per monitor, and ends each itself: host mode takes no
     // lock.
-    const bool hosted = runModeOf(args) == RunMode::host;
+    const bool hosted = mode == RunMode::host;
+    // On a Wayland desktop the full-screen run is Wayland's own, and the settings offer the
+    // sizes it draws at; the preview and host mode belong to X11 programs.
+    const bool wayland =
+        (mode == RunMode::fullScreen || mode == RunMode::settings) && waylandSessionAvailable();
     // Another run of the same kind is going on: end without a word.
     if (!hosted && !createInstanceLock(instanceLockName(args))) {
         return 0;
+    }
+    if (wayland && mode == RunMode::fullScreen) {
+        try {
+            return runWaylandSupervisor(args);
+        } catch (...) {
+            std::fprintf(stderr, "kelvara: %s\n", currentExceptionMessage().c_str());
+            return 0;
+        }
     }
 
     // The application and the form outlive an error, so that its display has them still.
@@ -61,8 +101,10 @@ int main(int argc, char** argv) {
         }
         application->setTitle("Kelvara");
         view = createFormView(storedFormArt());
-        SystemServices services(*application);
-        TForm1 form(*view, services, args);
+        std::unique_ptr<SystemServices> services =
+            wayland ? std::make_unique<WaylandServices>(*application, nullptr)
+                    : std::make_unique<SystemServices>(*application);
+        TForm1 form(*view, *services, args);
         application->run();
     } catch (...) {
         if (hosted) {

@@ -157,6 +157,9 @@ void TForm1::startFullScreen() {
         services.application().setIdleHandler([this](bool& done) { onIdle(done); });
         view.setCaption("Kelvara, " + services.rendererName(glView));
         theSaver = services.buildSaver(desktopBitmap.get(), glView, performance);
+        if (showsFrameRate(args)) {
+            services.showFrameRate(glView);
+        }
     } else {
         view.focus();
         view.bringToForeground();
