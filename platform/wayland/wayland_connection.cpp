@@ -77,6 +77,18 @@ void registryGlobalRemove(void* data, wl_registry*, uint32_t name) {
 
 const wl_registry_listener registryListener = {registryGlobal, registryGlobalRemove};
 
+// The seat says what it has right after the bind, before anyone else could listen: kept here.
+void seatCapabilities(void* data, wl_seat*, uint32_t capabilities) {
+    auto& connection = *static_cast<WaylandConnection*>(data);
+    connection.globals.seatCapabilities = capabilities;
+    if (connection.seatChanged)
+        connection.seatChanged();
+}
+
+void seatName(void*, wl_seat*, const char*) {}
+
+const wl_seat_listener seatListener = {seatCapabilities, seatName};
+
 void wmBasePing(void*, xdg_wm_base* base, uint32_t serial) {
     xdg_wm_base_pong(base, serial);
 }
@@ -152,6 +164,7 @@ void WaylandConnection::global(uint32_t name, const char* interface, uint32_t ve
         g.shm = bind<wl_shm>(registry, name, wl_shm_interface, version, 1);
     } else if (kind == wl_seat_interface.name && !g.seat) {
         g.seat = bind<wl_seat>(registry, name, wl_seat_interface, version, 5);
+        wl_seat_add_listener(g.seat, &seatListener, this);
     } else if (kind == wp_viewporter_interface.name && !g.viewporter) {
         g.viewporter = bind<wp_viewporter>(registry, name, wp_viewporter_interface, version, 1);
     } else if (kind == zwlr_layer_shell_v1_interface.name && !g.layerShell) {

@@ -41,6 +41,7 @@ struct WaylandGlobals {
     wl_compositor* compositor = nullptr;
     wl_shm* shm = nullptr;
     wl_seat* seat = nullptr;
+    uint32_t seatCapabilities = 0; // the seat's last word on them (wl_seat's capabilities)
     wp_viewporter* viewporter = nullptr;
     zwlr_layer_shell_v1* layerShell = nullptr;
     xdg_wm_base* wmBase = nullptr;
@@ -77,6 +78,8 @@ public:
     // Told after an output's first description, and before its record goes.
     std::function<void(WaylandOutput&)> outputAdded;
     std::function<void(WaylandOutput&)> outputRemoved;
+    // Told when the seat gains or loses its pointer or keyboard.
+    std::function<void()> seatChanged;
 
     // The registry's listener.
     void global(uint32_t name, const char* interface, uint32_t version);

@@ -142,13 +142,6 @@ wl_pointer_listener makePointerListener() {
 }
 const wl_pointer_listener pointerListener = makePointerListener();
 
-void seatCapabilities(void* data, wl_seat*, uint32_t capabilities) {
-    windowOf(data).seatCapabilities(capabilities);
-}
-void seatName(void*, wl_seat*, const char*) {}
-
-const wl_seat_listener seatListener = {seatCapabilities, seatName};
-
 double wallClockMs() {
     return std::chrono::duration<double, std::milli>(
                std::chrono::system_clock::now().time_since_epoch())
@@ -166,12 +159,13 @@ WaylandOutputWindow::WaylandOutputWindow(WaylandConnection& connection, WaylandO
     drawWidth = output.pixelWidth > 0 ? output.pixelWidth : 1024;
     drawHeight = output.pixelHeight > 0 ? output.pixelHeight : 768;
     connection.outputRemoved = [this](WaylandOutput& gone) { outputRemoved(gone); };
-    if (g.seat != nullptr)
-        wl_seat_add_listener(g.seat, &seatListener, this);
+    connection.seatChanged = [this] { followSeat(); };
+    followSeat();
 }
 
 WaylandOutputWindow::~WaylandOutputWindow() {
     connection.outputRemoved = nullptr;
+    connection.seatChanged = nullptr;
     if (pointer != nullptr)
         wl_pointer_destroy(pointer);
     if (keyboard != nullptr)
@@ -431,7 +425,8 @@ void WaylandOutputWindow::pointerEntered(wl_pointer* from, uint32_t serial) {
     wl_pointer_set_cursor(from, serial, nullptr, 0, 0); // no pointer over the run
 }
 
-void WaylandOutputWindow::seatCapabilities(uint32_t capabilities) {
+void WaylandOutputWindow::followSeat() {
+    const uint32_t capabilities = connection.globals.seatCapabilities;
     const bool hasPointer = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
     const bool hasKeyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
     wl_seat* seat = connection.globals.seat;

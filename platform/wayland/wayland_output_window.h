@@ -87,13 +87,13 @@ public:
     void buttonPressed();
     void pointerMoved();
     void pointerEntered(wl_pointer* pointer, uint32_t serial);
-    void seatCapabilities(uint32_t capabilities);
 
 private:
     void deliver(void (FormEvents::*handler)());
     void requestFrame();
     void present(WaylandShmBuffer& picture);
     void outputRemoved(WaylandOutput& gone);
+    void followSeat();
 
     WaylandConnection& connection;
     WaylandOutput* output; // nullptr once the output has gone
