@@ -1,5 +1,6 @@
-// EglSurface: the best EGL configuration for the descriptor among the opaque ones (a Wayland
-// compositor blends a buffer with alpha over what lies below, and the view clears to alpha 0),
+// EglSurface: the best EGL configuration for the descriptor among the plain opaque ones (a
+// Wayland compositor blends a buffer with alpha over what lies below, and the view clears to
+// alpha 0; a compositor may show a 10-bit buffer as black),
 // a desktop OpenGL context with no version asked, so it is a compatibility one, and a
 // wl_egl_window that follows the drawing size.
 #include "platform/wayland/egl_surface.h"
@@ -75,19 +76,31 @@ EglSurface::EglSurface(wl_display* display, wl_surface* surface, int width, int 
         std::vector<EGLConfig> all(static_cast<size_t>(count > 0 ? count : 0));
         eglGetConfigs(egl->display, all.data(), count, &count);
         all.resize(static_cast<size_t>(count > 0 ? count : 0));
+        // First the plain opaque formats every compositor reads (8 bits a channel, no alpha:
+        // XRGB8888), then any opaque one, then any at all.
+        auto plain = [&](EGLConfig c) {
+            return attribute(egl->display, c, EGL_ALPHA_SIZE) == 0 &&
+                   attribute(egl->display, c, EGL_RED_SIZE) == 8 &&
+                   attribute(egl->display, c, EGL_GREEN_SIZE) == 8 &&
+                   attribute(egl->display, c, EGL_BLUE_SIZE) == 8;
+        };
+        auto opaque = [&](EGLConfig c) { return attribute(egl->display, c, EGL_ALPHA_SIZE) == 0; };
+        auto any = [](EGLConfig) { return true; };
         std::vector<EGLConfig> configs;
         std::vector<PixelFormatCandidate> candidates;
-        for (bool opaqueOnly : {true, false}) {
+        for (const std::function<bool(EGLConfig)>& accepted :
+             {std::function<bool(EGLConfig)>(plain), std::function<bool(EGLConfig)>(opaque),
+              std::function<bool(EGLConfig)>(any)}) {
+            configs.clear();
+            candidates.clear();
             for (EGLConfig config : all) {
-                if (opaqueOnly && attribute(egl->display, config, EGL_ALPHA_SIZE) != 0)
-                    continue;
-                configs.push_back(config);
-                candidates.push_back(describe(egl->display, config));
+                if (accepted(config)) {
+                    configs.push_back(config);
+                    candidates.push_back(describe(egl->display, config));
+                }
             }
             if (choosePixelFormat(candidates, descriptor) >= 0)
                 break;
-            configs.clear();
-            candidates.clear();
         }
         const int chosen = choosePixelFormat(candidates, descriptor);
         if (chosen < 0)
