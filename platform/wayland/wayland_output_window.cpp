@@ -19,6 +19,7 @@ namespace {
 // A compositor that never answers the new surface leaves nothing to draw on.
 constexpr int configureTimeoutMs = 10000;
 constexpr int stopTimerMs = 30000;
+constexpr double frameRateTraceSeconds = 5.0;
 
 WaylandOutputWindow& windowOf(void* data) {
     return *static_cast<WaylandOutputWindow*>(data);
@@ -390,12 +391,26 @@ void WaylandOutputWindow::requestFrame() {
 void WaylandOutputWindow::frameDone() {
     frameCallback = nullptr;
     frameWanted = true;
+    // Beside the start-up's own trace: when this output showed its first frame, and then its
+    // frame rate every few seconds (each output has its own).
+    static const bool tracing = std::getenv("KELVARA_TRACE_STARTUP") != nullptr;
+    if (!tracing)
+        return;
+    const auto now = std::chrono::steady_clock::now();
     if (!firstFrameShown) {
         firstFrameShown = true;
-        // Beside the start-up's own trace: when this output showed its first frame.
-        if (std::getenv("KELVARA_TRACE_STARTUP") != nullptr)
-            std::fprintf(stderr, "kelvara-trace %.3f first frame shown on %s\n", wallClockMs(),
-                         name.c_str());
+        framesSince = now;
+        std::fprintf(stderr, "kelvara-trace %.3f first frame shown on %s\n", wallClockMs(),
+                     name.c_str());
+        return;
+    }
+    ++framesShown;
+    const double seconds = std::chrono::duration<double>(now - framesSince).count();
+    if (seconds >= frameRateTraceSeconds) {
+        std::fprintf(stderr, "kelvara-trace %.3f frames per second on %s: %.1f\n", wallClockMs(),
+                     name.c_str(), static_cast<double>(framesShown) / seconds);
+        framesShown = 0;
+        framesSince = now;
     }
 }
 

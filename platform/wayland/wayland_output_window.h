@@ -119,6 +119,9 @@ private:
     int drawHeight = 0;
     bool frameWanted = true;
     bool firstFrameShown = false;
+    // Frames the compositor showed since the last report (traced only).
+    uint64_t framesShown = 0;
+    std::chrono::steady_clock::time_point framesSince;
     bool closed = false;
     bool stopArmed = false;
     std::chrono::steady_clock::time_point stopAt;
