@@ -8,6 +8,7 @@
 #include "platform/exception.h"
 
 #include <EGL/egl.h>
+#include <EGL/eglext.h>
 #include <wayland-egl.h>
 
 #include <vector>
@@ -66,7 +67,8 @@ EglSurface::EglSurface(wl_display* display, wl_surface* surface, int width, int 
     : beforeSwap(std::move(beforeSwap)) {
     egl = new Egl;
     try {
-        egl->display = eglGetDisplay(reinterpret_cast<EGLNativeDisplayType>(display));
+        // Named as a Wayland display: a guess from the pointer alone could take it for another.
+        egl->display = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, display, nullptr);
         if (egl->display == EGL_NO_DISPLAY || !eglInitialize(egl->display, nullptr, nullptr) ||
             !eglBindAPI(EGL_OPENGL_API))
             throw Exception("SetPixelFormat failed");

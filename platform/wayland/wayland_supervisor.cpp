@@ -25,6 +25,8 @@ namespace {
 
 // How long the runs have to end after SIGTERM before they are killed: they end at once on it.
 constexpr int endGraceMs = 2000;
+// A compositor that announces more outputs than any desk has gets runs on the first ones only.
+constexpr size_t maxRuns = 16;
 
 struct OutputChild {
     pid_t pid = -1;
@@ -76,6 +78,11 @@ private:
     void start(WaylandOutput& output) {
         if (children.count(output.globalName) != 0)
             return;
+        if (children.size() >= maxRuns) {
+            std::fprintf(stderr, "kelvara: output %s is left uncovered: %zu runs at once at most\n",
+                         output.name.c_str(), maxRuns);
+            return;
+        }
         std::vector<std::string> words = {"kelvara", waylandOutputSwitch,
                                           std::to_string(output.globalName)};
         words.insert(words.end(), runArguments.begin(), runArguments.end());
