@@ -8,7 +8,6 @@
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 #include <wayland-client.h>
 
-#include <chrono>
 #include <cmath>
 #include <memory>
 
@@ -60,19 +59,10 @@ struct Copy {
     }
 
     void wait() {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(captureTimeoutMs);
-        while (!ready && !failed) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now())
-                                  .count();
-            if (left <= 0) {
-                failed = true;
-                why = "the compositor did not copy the output within " +
-                      std::to_string(captureTimeoutMs / 1000) + " s";
-                return;
-            }
-            connection->dispatch(static_cast<int>(left));
+        if (!connection->dispatchUntil([this] { return ready || failed; }, captureTimeoutMs)) {
+            failed = true;
+            why = "the compositor did not copy the output within " +
+                  std::to_string(captureTimeoutMs / 1000) + " s";
         }
     }
 
@@ -219,10 +209,7 @@ bool extCapture(WaylandConnection& connection, WaylandOutput& output, Copy& copy
     ExtSession state;
     state.copy = &copy;
     ext_image_copy_capture_session_v1_add_listener(session, &extSessionListener, &state);
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(captureTimeoutMs);
-    while (!state.described && !state.stopped && std::chrono::steady_clock::now() < deadline)
-        connection.dispatch(captureTimeoutMs);
+    connection.dispatchUntil([&] { return state.described || state.stopped; }, captureTimeoutMs);
     ext_image_copy_capture_frame_v1* frame = nullptr;
     if (!state.described || state.stopped) {
         copy.failed = true;

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
@@ -261,4 +262,17 @@ bool WaylandConnection::dispatch(int timeoutMs, int extraFd) {
     dispatchPending();
     throwIfBroken();
     return extraFd >= 0 && count > 0 && (fds[1].revents & (POLLIN | POLLERR | POLLHUP)) != 0;
+}
+
+bool WaylandConnection::dispatchUntil(const std::function<bool()>& done, int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return false;
+        dispatch(static_cast<int>(left));
+    }
+    return true;
 }

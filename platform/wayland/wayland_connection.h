@@ -69,6 +69,9 @@ public:
     bool dispatch(int timeoutMs, int extraFd = -1);
     // Handles what has arrived without waiting.
     void dispatchPending();
+    // Handles events until done() holds; false when timeoutMs pass first. Throws Exception
+    // when the connection has broken.
+    bool dispatchUntil(const std::function<bool()>& done, int timeoutMs);
 
     WaylandOutput* findOutput(uint32_t globalName);
 

@@ -279,16 +279,8 @@ void WaylandOutputWindow::show() {
     }
     wl_surface_commit(surface);
 
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(configureTimeoutMs);
-    while (!configuredOnce && !closed) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
-        if (left <= 0)
-            throw Exception("The Wayland compositor did not place the window on output " + name);
-        connection.dispatch(static_cast<int>(left));
-    }
+    if (!connection.dispatchUntil([this] { return configuredOnce || closed; }, configureTimeoutMs))
+        throw Exception("The Wayland compositor did not place the window on output " + name);
     if (closed)
         return;
 
