@@ -2,7 +2,7 @@
 // the floor frame measured in the same run, with the heap allocations a frame makes.
 #include "bench/floor_frame.h"
 #include "platform/gl.h"
-#include "shell/saver.h"
+#include "saver/saver.h"
 #include "tarnwick_saver/tarnwick_saver.h"
 #include "tests/support/allocation_counter.h"
 

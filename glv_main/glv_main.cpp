@@ -1,5 +1,7 @@
 #include "glv_main/glv_main.h"
 
+#include "common/cycle_counter.h"
+#include "common/multitexture.h"
 #include "glv_main/frame_rate_overlay.h"
 #include "glv_main/frame_watch.h"
 #include "glv_main/startup_steps.h"
@@ -8,8 +10,6 @@
 #include "platform/gl.h"
 #include "platform/gl_surface.h"
 #include "platform/process.h"
-#include "shell/cycle_counter.h"
-#include "shell/multitexture.h"
 
 #include <cctype>
 #include <chrono>

@@ -4,7 +4,7 @@
 
 #include "platform/display_mode.h"
 #include "platform/form_window.h"
-#include "shell/saver.h"
+#include "saver/saver.h"
 
 #include <string>
 #include <vector>

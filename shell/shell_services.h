@@ -9,7 +9,7 @@
 #include "platform/form_window.h"
 #include "platform/host_window.h"
 #include "platform/registry.h"
-#include "shell/saver.h"
+#include "saver/saver.h"
 
 #include <cstdint>
 #include <memory>

@@ -8,6 +8,7 @@
 #include "platform/error_display.h"
 #include "platform/process.h"
 #include "platform/screen_capture.h"
+#include "shell/saver_building.h"
 
 SystemServices::SystemServices(Application& application) : app(application) {}
 

@@ -6,6 +6,7 @@
 #include "shell/command_line.h"
 #include "shell/desktop_capture.h"
 #include "shell/maker_link.h"
+#include "shell/saver_building.h"
 
 #include <cstdio>
 #include <cstdlib>

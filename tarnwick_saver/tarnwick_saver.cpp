@@ -6,7 +6,7 @@
 #include "glv_main/glv_main.h"
 #include "platform/exception.h"
 #include "platform/gl.h"
-#include "shell/saver.h"
+#include "saver/saver.h"
 #include "texture/texture.h"
 
 #include <memory>

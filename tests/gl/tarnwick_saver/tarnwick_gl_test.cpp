@@ -5,7 +5,7 @@
 
 #include "platform/bitmap.h"
 #include "platform/gl.h"
-#include "shell/saver.h"
+#include "saver/saver.h"
 #include "tests/support/allocation_counter.h"
 #include "tests/support/gl_context.h"
 #include "texture/texture.h"

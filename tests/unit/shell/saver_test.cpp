@@ -1,5 +1,5 @@
 // Building and tearing down the Saver, the shell's requirement floor and the desktop picture.
-#include "shell/saver.h"
+#include "shell/saver_building.h"
 
 #include "platform/exception.h"
 #include "shell/desktop_capture.h"

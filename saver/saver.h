@@ -1,5 +1,6 @@
 // The contract between the shell and its one saver module: the two records that pass between
-// them and the calls the module answers. The module (tarnwick_saver/) defines the calls.
+// them and the calls the module answers. The module (tarnwick_saver/) defines the calls; the
+// shell builds the records (shell/saver_building.h).
 #pragma once
 
 #include "platform/gl.h"
@@ -32,22 +33,6 @@ struct Saver {
     DatFile* datFile = nullptr;     // owned; none when the saver's data file is absent
     int32_t performance = 0;
 };
-
-// Builds the run's Saver: seeds the random generator, creates the quadric and loads the data
-// file named saverName() + ".dat" when it exists. Throws "Can't find <file>" when the saver
-// needs that file and it is missing.
-Saver* buildSaver(Bitmap* desktop, GLV* view, int32_t performance);
-// The same with the data file's name and need given: what buildSaver does with
-// saverName() + ".dat" and saverNeedsDataFile().
-Saver* buildSaver(Bitmap* desktop, GLV* view, int32_t performance, const std::string& dataFile,
-                  bool needsDataFile);
-// Releases the quadric, the textures in order, the data file and the record; the GL context
-// must still exist.
-void destroySaver(Saver* saver);
-
-// Raises what the saver asks to the shell's own floor: 2 texture units, a texture size of
-// 512 and "GL_ARB_multitexture", added unless listed already in any case.
-void adjustRequirements(SaverRequirements& requirements);
 
 // The saver module's answers.
 std::string saverName();

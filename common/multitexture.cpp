@@ -1,4 +1,4 @@
-#include "shell/multitexture.h"
+#include "common/multitexture.h"
 
 #include "platform/gl_proc.h"
 
@@ -6,7 +6,8 @@ PFNGLACTIVETEXTUREARBPROC activeTextureARB = nullptr;
 PFNGLMULTITEXCOORD2FARBPROC multiTexCoord2fARB = nullptr;
 
 void loadMultitextureEntryPoints() {
-    activeTextureARB = reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(glProcAddress("glActiveTextureARB"));
+    activeTextureARB =
+        reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(glProcAddress("glActiveTextureARB"));
     multiTexCoord2fARB =
         reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(glProcAddress("glMultiTexCoord2fARB"));
 }

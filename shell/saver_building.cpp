@@ -1,4 +1,4 @@
-#include "shell/saver.h"
+#include "shell/saver_building.h"
 
 #include "datfile/datfile.h"
 #include "platform/exception.h"
