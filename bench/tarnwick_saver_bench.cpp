@@ -62,9 +62,6 @@ struct EffectOnBenchWindow {
         glFinish();
     }
     ~EffectOnBenchWindow() {
-        for (Texture* texture : saver.textures) {
-            delete texture;
-        }
         for (GLenum capability :
              {GL_DEPTH_TEST, GL_COLOR_MATERIAL, GL_LIGHTING, GL_LIGHT0, GL_TEXTURE_2D}) {
             glDisable(capability);

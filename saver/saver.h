@@ -3,6 +3,7 @@
 // shell builds the records (shell/saver_building.h).
 #pragma once
 
+#include "common/owned.h"
 #include "platform/gl.h"
 
 #include <cstdint>
@@ -26,11 +27,15 @@ struct SaverRequirements {
 
 // The context of one full-screen run, built by the shell once the start-up checks passed.
 struct Saver {
-    std::vector<Texture*> textures; // owned
-    Bitmap* desktop = nullptr;      // the shell's
-    GLV* view = nullptr;            // the shell's
-    GLUquadric* quadric = nullptr;  // owned
-    DatFile* datFile = nullptr;     // owned; none when the saver's data file is absent
+    // Releases what it owns in the run's teardown order: the quadric, the textures from the
+    // first, the data file. The GL context must still exist.
+    ~Saver();
+
+    std::vector<Owned<Texture>> textures;
+    Bitmap* desktop = nullptr;     // the shell's
+    GLV* view = nullptr;           // the shell's
+    GLUquadric* quadric = nullptr; // the Saver's, released with it
+    Owned<DatFile> datFile;        // none when the saver's data file is absent
     int32_t performance = 0;
 };
 

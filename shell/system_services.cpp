@@ -65,14 +65,14 @@ std::unique_ptr<HostWindow> SystemServices::openHostWindow(uintptr_t window) {
     return ::openHostWindow(window);
 }
 
-int SystemServices::initGraphics(GLV** view, FormWindow& form,
+int SystemServices::initGraphics(std::unique_ptr<GLV>* view, FormWindow& form,
                                  const SaverRequirements& requirements, DisplayMode& mode,
                                  int32_t* performance, bool ignoreRequirements) {
     return InitGraphics(view, form, requirements, mode, performance, ignoreRequirements);
 }
 
-void SystemServices::shutdownGraphics(GLV* view) {
-    ShutdownGraphics(view);
+void SystemServices::shutdownGraphics(std::unique_ptr<GLV> view) {
+    ShutdownGraphics(std::move(view));
 }
 
 std::string SystemServices::rendererName(GLV* view) {
@@ -120,12 +120,12 @@ void SystemServices::saverParseCustomization(const std::vector<std::string>& lin
     ::saverParseCustomization(lines);
 }
 
-Saver* SystemServices::buildSaver(Bitmap* desktop, GLV* view, int32_t performance) {
+std::unique_ptr<Saver> SystemServices::buildSaver(Bitmap* desktop, GLV* view, int32_t performance) {
     return ::buildSaver(desktop, view, performance);
 }
 
-void SystemServices::destroySaver(Saver* saver) {
-    ::destroySaver(saver);
+void SystemServices::destroySaver(std::unique_ptr<Saver> saver) {
+    saver.reset();
 }
 
 void SystemServices::saverSetup(Saver& saver) {

@@ -23,9 +23,10 @@ public:
     void showError(const std::string& message) override;
     std::unique_ptr<HostWindow> openHostWindow(uintptr_t window) override;
 
-    int initGraphics(GLV** view, FormWindow& form, const SaverRequirements& requirements,
-                     DisplayMode& mode, int32_t* performance, bool ignoreRequirements) override;
-    void shutdownGraphics(GLV* view) override;
+    int initGraphics(std::unique_ptr<GLV>* view, FormWindow& form,
+                     const SaverRequirements& requirements, DisplayMode& mode, int32_t* performance,
+                     bool ignoreRequirements) override;
+    void shutdownGraphics(std::unique_ptr<GLV> view) override;
     std::string rendererName(GLV* view) override;
     void showFrameRate(GLV* view) override;
 
@@ -39,8 +40,8 @@ public:
     void saverRequirements(SaverRequirements& requirements) override;
     void saverDefaultCustomization(std::vector<std::string>& lines) override;
     void saverParseCustomization(const std::vector<std::string>& lines) override;
-    Saver* buildSaver(Bitmap* desktop, GLV* view, int32_t performance) override;
-    void destroySaver(Saver* saver) override;
+    std::unique_ptr<Saver> buildSaver(Bitmap* desktop, GLV* view, int32_t performance) override;
+    void destroySaver(std::unique_ptr<Saver> saver) override;
     void saverSetup(Saver& saver) override;
     int saverFrame(Saver& saver) override;
 

@@ -53,9 +53,7 @@ void saverSetup(Saver& saver) {
     if (!saver.desktop) {
         throw Exception("No desktop picture to show");
     }
-    auto desktop = std::make_unique<Texture>(*saver.desktop, false, 0);
-    saver.textures.push_back(desktop.get());
-    (void)desktop.release(); // the Saver owns it now
+    saver.textures.push_back(makeOwned<Texture>(*saver.desktop, false, 0));
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_COLOR_MATERIAL);
     glEnable(GL_LIGHTING);

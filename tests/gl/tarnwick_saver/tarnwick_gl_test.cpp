@@ -78,12 +78,6 @@ protected:
         saver.desktop = &desktop;
         saverSetup(saver);
     }
-    void TearDown() override {
-        for (Texture* texture : saver.textures) {
-            delete texture;
-        }
-    }
-
     void frame() { drawMosaicFrame(*mosaic, *saver.textures.front()); }
 
     // The largest channel difference between the screen and the picture over a rectangle of
