@@ -5,11 +5,11 @@
 #include "glv_main/frame_rate_overlay.h"
 #include "glv_main/frame_watch.h"
 #include "glv_main/startup_steps.h"
-#include "platform/display_modes.h"
 #include "platform/exception.h"
 #include "platform/gl.h"
 #include "platform/gl_surface.h"
 #include "platform/process.h"
+#include "platform/window_system.h"
 
 #include <cctype>
 #include <chrono>
@@ -32,8 +32,8 @@ GLV::GLV(FormWindow& control, int flags) : control(&control) {
     PixelFormatDescriptor descriptor;
     descriptor.doubleBuffer = (flags & doubleBuffer) != 0;
     descriptor.stencilBits = (flags & stencil) ? 8 : 0;
-    surface = std::make_unique<GlSurface>(control.nativeWindow(), control.clientWidth(),
-                                          control.clientHeight(), descriptor);
+    surface = windowSystem().createGlSurface(control.nativeWindow(), control.clientWidth(),
+                                             control.clientHeight(), descriptor);
     renderer = glText(GL_RENDERER);
     version = glText(GL_VERSION);
     vendor = glText(GL_VENDOR);
@@ -346,8 +346,12 @@ int32_t glInteger(GLenum name) {
 
 StartupSteps platformStartupSteps() {
     StartupSteps steps;
-    steps.enumMode = enumDisplaySettings;
-    steps.changeMode = changeDisplaySettings;
+    steps.enumMode = [](int index, SystemDisplayMode& mode) {
+        return windowSystem().enumDisplaySettings(index, mode);
+    };
+    steps.changeMode = [](const SystemDisplayMode& mode) {
+        return windowSystem().changeDisplaySettings(mode);
+    };
     steps.createView = [](FormWindow& form) {
         return std::make_unique<GLV>(form, GLV::doubleBuffer);
     };
@@ -371,7 +375,7 @@ int InitGraphics(std::unique_ptr<GLV>* view, FormWindow& form,
 
 void ShutdownGraphics(std::unique_ptr<GLV> view) {
     view.reset();
-    restoreDisplaySettings();
+    windowSystem().restoreDisplaySettings();
 }
 
 void traceStartup(const char* step) {

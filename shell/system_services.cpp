@@ -4,13 +4,11 @@
 #include "glv_main/startup_steps.h"
 #include "logo_intro/logo_intro.h"
 #include "platform/desktop_services.h"
-#include "platform/display_modes.h"
-#include "platform/error_display.h"
 #include "platform/process.h"
-#include "platform/screen_capture.h"
 #include "shell/saver_building.h"
 
-SystemServices::SystemServices(Application& application) : app(application) {}
+SystemServices::SystemServices(WindowSystem& windowSystem, Application& application)
+    : windows(windowSystem), app(application) {}
 
 std::string SystemServices::executablePath() {
     return ::executablePath();
@@ -26,7 +24,7 @@ void SystemServices::setHighPriority() {
 
 bool SystemServices::enumDisplayMode(int index, DisplayMode& mode) {
     SystemDisplayMode systemMode;
-    if (!enumDisplaySettings(index, systemMode)) {
+    if (!windows.enumDisplaySettings(index, systemMode)) {
         return false;
     }
     mode = systemMode.mode;
@@ -45,12 +43,12 @@ Application& SystemServices::application() {
 }
 
 Bitmap SystemServices::captureScreen() {
-    return ::captureScreen();
+    return windows.captureScreen();
 }
 
 void SystemServices::paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y,
                                      int width, int height) {
-    ::paintIntoWindow(window, picture, x, y, width, height);
+    windows.paintIntoWindow(window, picture, x, y, width, height);
 }
 
 void SystemServices::openUrl(const std::string& url) {
@@ -58,11 +56,11 @@ void SystemServices::openUrl(const std::string& url) {
 }
 
 void SystemServices::showError(const std::string& message) {
-    ::showError(message);
+    windows.showError(message);
 }
 
 std::unique_ptr<HostWindow> SystemServices::openHostWindow(uintptr_t window) {
-    return ::openHostWindow(window);
+    return windows.openHostWindow(window);
 }
 
 int SystemServices::initGraphics(std::unique_ptr<GLV>* view, FormWindow& form,

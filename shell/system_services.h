@@ -1,14 +1,15 @@
-// The program's ShellServices: the platform back end, the graphics start-up, the intro and the
-// saver module, called as they are.
+// The program's ShellServices: the chosen window system, the operating system's services, the
+// graphics start-up, the intro and the saver module, called as they are.
 #pragma once
 
+#include "platform/window_system.h"
 #include "shell/shell_services.h"
 
 #include <memory>
 
 class SystemServices : public ShellServices {
 public:
-    explicit SystemServices(Application& application);
+    SystemServices(WindowSystem& windowSystem, Application& application);
 
     std::string executablePath() override;
     void setCurrentDirectory(const std::string& path) override;
@@ -46,6 +47,7 @@ public:
     int saverFrame(Saver& saver) override;
 
 private:
+    WindowSystem& windows;
     Application& app;
     std::unique_ptr<Registry> systemRegistry; // opened on first use
 };

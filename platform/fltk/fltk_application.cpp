@@ -1,7 +1,7 @@
-// The application (Application) on FLTK: a message loop of Fl::wait with the idle hook as
-// Fl::add_idle or a repeating Fl::add_timeout, and SIGTERM, SIGINT and SIGHUP closing the main
-// form through a self-pipe so that the normal teardown gives the display mode back.
-#include "platform/application.h"
+// The application (Application, createFltkApplication) on FLTK: a message loop of Fl::wait with the
+// idle hook as Fl::add_idle or a repeating Fl::add_timeout, and SIGTERM, SIGINT and SIGHUP closing
+// the main form through a self-pipe so that the normal teardown gives the display mode back.
+#include "platform/fltk/fltk_services.h"
 
 #include "platform/error_display.h"
 #include "platform/exception.h"
@@ -108,7 +108,7 @@ public:
             try {
                 Fl::wait(1e20);
             } catch (...) {
-                showError(currentExceptionMessage());
+                showFltkError(currentExceptionMessage());
             }
         }
     }
@@ -212,6 +212,6 @@ FltkMainForm* fltkMainForm() {
     return mainForm;
 }
 
-std::unique_ptr<Application> createApplication(int, char**) {
+std::unique_ptr<Application> createFltkApplication(int, char**) {
     return std::make_unique<FltkApplication>();
 }

@@ -1,7 +1,7 @@
-// The form (FormView, createFormView) on FLTK: the settings dialog's widgets at the layout's
+// The form (FormView, createFltkForm) on FLTK: the settings dialog's widgets at the layout's
 // pixel positions, the black full-screen window whose input goes to FormEvents, the hidden
 // preview form, the stop timer, and the start-up log painted onto the window.
-#include "platform/form_view.h"
+#include "platform/fltk/fltk_services.h"
 
 #include "platform/error_display.h"
 #include "platform/exception.h"
@@ -10,6 +10,7 @@
 #include "platform/host_window.h"
 #include "platform/text_lines.h"
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_services.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -355,7 +356,7 @@ public:
         // The preview lives as long as its host: when the host goes, the form closes and the
         // program ends, and with it the instance lock, so that the next preview can start.
         try {
-            previewWatch = openHostWindow(previewHost);
+            previewWatch = openX11HostWindow(previewHost);
             previewWatch->setGoneHandler([this] { runGuarded([this] { close(); }); });
         } catch (const Exception& e) {
             // Gone before we came: nothing to paint into. Closed already, so that the message
@@ -620,6 +621,6 @@ void FormWidget::resize(int x, int y, int w, int h) {
 
 } // namespace
 
-std::unique_ptr<FormView> createFormView(const FormArt& art) {
+std::unique_ptr<FormView> createFltkForm(const FormArt& art) {
     return std::make_unique<FltkForm>(art);
 }

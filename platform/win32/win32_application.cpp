@@ -1,6 +1,6 @@
 // The application (Application) on Win32: a PeekMessage loop that calls the idle hook whenever
 // no message waits, and waits for the next message when the hook is done or paced.
-#include "platform/application.h"
+#include "platform/win32/win32_services.h"
 
 #include "platform/error_display.h"
 #include "platform/exception.h"
@@ -112,6 +112,6 @@ Win32MainForm* win32MainForm() {
     return mainForm;
 }
 
-std::unique_ptr<Application> createApplication(int, char**) {
+std::unique_ptr<Application> createWin32Application(int, char**) {
     return std::make_unique<Win32Application>();
 }

@@ -1,10 +1,10 @@
-// The form (FormView, createFormView) on Win32: one window of the class "TForm1" with native
+// The form (FormView, createWin32Form) on Win32: one window of the class "TForm1" with native
 // controls at the layout's pixel positions, its input reported to FormEvents, the stop timer,
 // the start-up log drawn with GDI on an off-screen bitmap, and the preview as a child window of
 // the host that ends when the host goes. Its icon and preview logo are resources of the program,
 // as a Windows saver carries them (Explorer shows that icon); of the art it is given, the form
 // uses the link text.
-#include "platform/form_view.h"
+#include "platform/win32/win32_services.h"
 
 #include "platform/error_display.h"
 #include "platform/exception.h"
@@ -621,6 +621,6 @@ LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 } // namespace
 
-std::unique_ptr<FormView> createFormView(const FormArt& art) {
+std::unique_ptr<FormView> createWin32Form(const FormArt& art) {
     return std::make_unique<Win32Form>(art);
 }

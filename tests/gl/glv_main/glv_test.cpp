@@ -5,6 +5,7 @@
 #include "platform/exception.h"
 #include "platform/gl.h"
 #include "platform/gl_surface.h"
+#include "platform/window_system.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib defines Bool as a macro.
@@ -202,7 +203,7 @@ TEST(InitGraphicsOnX, PassesWithModestRequirementsAndPaintsNothing) {
 
 TEST(InitGraphicsOnX, SwitchesTheModeUncoversTheLogOnFailureAndShutdownRestores) {
     SystemDisplayMode first;
-    ASSERT_TRUE(enumDisplaySettings(0, first));
+    ASSERT_TRUE(windowSystem().enumDisplaySettings(0, first));
     XlibTestForm form(640, 480);
     int oldWidth = DisplayWidth(form.display, DefaultScreen(form.display));
     SaverRequirements requirements;
