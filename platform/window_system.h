@@ -56,7 +56,6 @@ public:
     virtual ~WindowSystem() = default;
 
     // --- choice
-    virtual const char* name() const = 0;
     virtual bool serves(WindowSystemUse use) const = 0;
     // Opens the connection to the display the process finds; false when there is none.
     virtual bool connect() = 0;

@@ -11,7 +11,6 @@ namespace {
 
 class X11WindowSystem final : public WindowSystem {
 public:
-    const char* name() const override { return "x11"; }
     bool serves(WindowSystemUse) const override { return true; }
     // $DISPLAY, or whatever Xlib takes without it.
     bool connect() override { return x11Display() != nullptr; }

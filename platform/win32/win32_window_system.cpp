@@ -8,7 +8,6 @@ namespace {
 
 class Win32WindowSystem final : public WindowSystem {
 public:
-    const char* name() const override { return "win32"; }
     bool serves(WindowSystemUse) const override { return true; }
     bool connect() override { return true; } // the desktop is always there
 

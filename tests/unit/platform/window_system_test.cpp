@@ -16,7 +16,6 @@ public:
     StubWindowSystem(bool opens, std::vector<WindowSystemUse> uses)
         : opens(opens), uses(std::move(uses)) {}
 
-    const char* name() const override { return "stub"; }
     bool serves(WindowSystemUse use) const override {
         return std::find(uses.begin(), uses.end(), use) != uses.end();
     }
