@@ -6,6 +6,7 @@
 #include "platform/error_display.h"
 #include "platform/exception.h"
 #include "platform/fltk/fltk_loop.h"
+#include "platform/message_loop.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_host_window.h"
 
@@ -76,10 +77,9 @@ public:
         Fl_Window::default_xclass(title.c_str());
     }
 
-    void setIdleHandler(std::function<void(bool& done)> newHandler, int newPaceMs) override {
+    void setIdleHandler(std::function<void(bool& done)> handler, int paceMs) override {
         clearIdleHandler();
-        handler = std::move(newHandler);
-        paceMs = newPaceMs;
+        loop.setIdleHandler(std::move(handler), paceMs);
         arm();
     }
 
@@ -88,21 +88,17 @@ public:
         Fl::remove_timeout(onPace, this);
         Fl::remove_check(onWake, this);
         waited = false;
-        // The handler may be clearing itself: keep it alive until it has returned.
-        if (calling) {
-            retired = std::move(handler);
-        }
-        handler = nullptr;
+        loop.clearIdleHandler();
     }
 
-    void terminate() override { terminated = true; }
+    void terminate() override { loop.terminate(); }
 
     void run() override {
-        if (!terminated && mainForm != nullptr) {
+        if (!loop.terminated() && mainForm != nullptr) {
             mainForm->showAsMainForm(); // a form that cannot show ends the run with its error
         }
-        while (!terminated && (mainForm == nullptr || !mainForm->isClosed())) {
-            if (mainForm == nullptr && Fl::first_window() == nullptr && !handler) {
+        while (!loop.terminated() && (mainForm == nullptr || !mainForm->isClosed())) {
+            if (mainForm == nullptr && Fl::first_window() == nullptr && !loop.hasIdleHandler()) {
                 break; // nothing left that could end the loop
             }
             try {
@@ -115,29 +111,20 @@ public:
 
 private:
     void arm() {
-        if (!handler) {
+        if (!loop.hasIdleHandler()) {
             return;
         }
-        if (paceMs > 0) {
-            Fl::add_timeout(paceMs / 1000.0, onPace, this);
+        if (loop.paceMs() > 0) {
+            Fl::add_timeout(loop.paceMs() / 1000.0, onPace, this);
         } else {
             Fl::add_idle(onIdle, this);
         }
     }
 
-    // Calls the handler once; false when it reported that it is done until the next message.
-    bool callHandler() {
-        bool done = true;
-        calling = true;
-        runGuarded([&] { handler(done); });
-        calling = false;
-        retired = nullptr;
-        return !done;
-    }
-
     static void onIdle(void* self) {
         auto* app = static_cast<FltkApplication*>(self);
-        if (app->handler && !app->callHandler() && app->handler) {
+        MessageLoop& loop = app->loop;
+        if (loop.hasIdleHandler() && !loop.callIdleHandler() && loop.hasIdleHandler()) {
             // Done for now: wait for the next message, then go on.
             Fl::remove_idle(onIdle, self);
             Fl::add_check(onWake, self);
@@ -145,13 +132,13 @@ private:
     }
 
     static void onPace(void* self) {
-        auto* app = static_cast<FltkApplication*>(self);
-        if (!app->handler) {
+        MessageLoop& loop = static_cast<FltkApplication*>(self)->loop;
+        if (!loop.hasIdleHandler()) {
             return;
         }
-        if (app->callHandler() && app->handler) {
-            Fl::repeat_timeout(app->paceMs / 1000.0, onPace, self);
-        } else if (app->handler) {
+        if (loop.callIdleHandler() && loop.hasIdleHandler()) {
+            Fl::repeat_timeout(loop.paceMs() / 1000.0, onPace, self);
+        } else if (loop.hasIdleHandler()) {
             Fl::add_check(onWake, self);
         }
     }
@@ -195,12 +182,8 @@ private:
     }
 
     std::string title;
-    std::function<void(bool&)> handler;
-    std::function<void(bool&)> retired;
-    int paceMs = 0;
-    bool calling = false;
+    MessageLoop loop;
     bool waited = false;
-    bool terminated = false;
 };
 
 } // namespace
