@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -203,7 +204,7 @@ class FltkForm : public FormView, public FltkMainForm {
 public:
     explicit FltkForm(const FormArt& art)
         : logoPicture(art.logo), icon32(art.icon32), icon16(art.icon16) {
-        window = new FormWidget(*this, layout.clientWidth, layout.clientHeight);
+        window = std::make_unique<FormWidget>(*this, layout.clientWidth, layout.clientHeight);
         window->copy_label(layout.caption);
         window->color(fltkColour(layout.colour));
         window->box(FL_FLAT_BOX);
@@ -269,7 +270,7 @@ public:
         if (fltkMainForm() == this) {
             setFltkMainForm(nullptr);
         }
-        delete window; // and with it every widget
+        window.reset(); // and with it every widget: FLTK's groups own their children
     }
 
     FltkForm(const FltkForm&) = delete;
@@ -281,7 +282,7 @@ public:
             show();
         }
         glOwned = true;
-        Window xid = fl_xid(window);
+        Window xid = fl_xid(window.get());
         // From now on the GL picture owns the window: neither the server nor the toolkit may
         // clear it on an expose.
         XSetWindowBackgroundPixmap(fl_display, xid, None);
@@ -332,8 +333,8 @@ public:
             window->copy_label(caption.c_str());
             // The window manager may not have the window yet: an error here is no reason to stop.
             X11ErrorTrap ignored(fl_display);
-            markToolWindow(fl_xid(window));
-            keepAbove(fl_xid(window));
+            markToolWindow(fl_xid(window.get()));
+            keepAbove(fl_xid(window.get()));
             if (fullScreen) {
                 window->cursor(FL_CURSOR_NONE);
             }
@@ -377,10 +378,10 @@ public:
         window->size(window->w(), std::max(1, outerHeight - frameHeight()));
     }
     void focus() override {
-        Fl::focus(window);
+        Fl::focus(window.get());
         if (window->shown()) {
             X11ErrorTrap ignored(fl_display); // not viewable yet under a window manager: no matter
-            XSetInputFocus(fl_display, fl_xid(window), RevertToParent, CurrentTime);
+            XSetInputFocus(fl_display, fl_xid(window.get()), RevertToParent, CurrentTime);
         }
     }
     void bringToForeground() override {
@@ -398,7 +399,7 @@ public:
         if (window->shown()) {
             // Gone from the screen now, not after the teardown; but the window itself stays
             // until the teardown has released the GL surface, its child, which would go with it.
-            XUnmapWindow(fl_display, fl_xid(window));
+            XUnmapWindow(fl_display, fl_xid(window.get()));
             XFlush(fl_display);
         }
         if (events != nullptr) {
@@ -550,7 +551,7 @@ private:
             return 0;
         }
         for (FltkForm* form : liveForms()) {
-            if (form->window->shown() && fl_xid(form->window) == e->xmotion.window) {
+            if (form->window->shown() && fl_xid(form->window.get()) == e->xmotion.window) {
                 form->report(&FormEvents::FormMouseMove);
                 break;
             }
@@ -560,7 +561,7 @@ private:
 
     static void onStop(void* self) { static_cast<FltkForm*>(self)->report(&FormEvents::stopTimer); }
 
-    FormWidget* window = nullptr;
+    std::unique_ptr<FormWidget> window;
     Fl_Group* panel = nullptr;
     Fl_Choice* res = nullptr;
     Fl_Check_Button* sound = nullptr;
