@@ -352,7 +352,7 @@ public:
         }
     }
     void makePreviewChild(uintptr_t hostWindow) override {
-        // The preview paints into a child window of the host (paintIntoWindow); the form itself
+        // The preview paints into a child window of the host (paintIntoX11Window); the form itself
         // is never shown, so that nothing of it can appear over the host or on the desktop.
         previewHost = hostWindow != 0 ? hostWindow : 1;
         window->border(0);
