@@ -2,7 +2,8 @@
 
 namespace {
 
-// The back ends built in, in the order they are tried.
+// The back ends built in, in the order they are tried: one that needs a compositor's
+// connection comes before X11, which serves every run.
 std::span<WindowSystem* const> builtIn() {
     static WindowSystem* const systems[] = {
 #ifdef KELVARA_WINDOW_SYSTEM_X11
