@@ -1,11 +1,10 @@
-// The process entry: the instance lock, the application and the one form.
+// The process entry: the instance lock, the window system, the application and the one form.
 #include "platform/application.h"
-#include "platform/display_modes.h"
-#include "platform/error_display.h"
 #include "platform/exception.h"
 #include "platform/form_view.h"
 #include "platform/host_window.h"
 #include "platform/process.h"
+#include "platform/window_system.h"
 #include "shell/command_line.h"
 #include "shell/form_art.h"
 #include "shell/system_services.h"
@@ -32,6 +31,20 @@ std::vector<std::string> arguments(int argc, char** argv) {
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
+WindowSystemUse windowSystemUseOf(RunMode mode) {
+    switch (mode) {
+    case RunMode::settings:
+        return WindowSystemUse::settings;
+    case RunMode::preview:
+    case RunMode::host:
+        return WindowSystemUse::otherWindow;
+    case RunMode::fullScreen:
+    case RunMode::none:
+        break;
+    }
+    return WindowSystemUse::fullScreen;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -45,23 +58,25 @@ int main(int argc, char** argv) {
     }
     // A saver host may run one of us per monitor, and ends each itself: host mode takes no
     // lock.
-    const bool hosted = runModeOf(args) == RunMode::host;
+    const RunMode mode = runModeOf(args);
+    const bool hosted = mode == RunMode::host;
     // Another run of the same kind is going on: end without a word.
     if (!hosted && !createInstanceLock(instanceLockName(args))) {
         return 0;
     }
+    WindowSystem& windows = chooseWindowSystem(windowSystemUseOf(mode));
 
     // The application and the form outlive an error, so that its display has them still.
     std::unique_ptr<Application> application;
     std::unique_ptr<FormView> view;
     try {
-        application = createApplication(argc, argv);
+        application = windows.createApplication(argc, argv);
         if (hosted) {
             endAtOnceOnTermination();
         }
         application->setTitle("Kelvara");
-        view = createFormView(storedFormArt());
-        SystemServices services(*application);
+        view = windows.createFormView(storedFormArt());
+        SystemServices services(windows, *application);
         TForm1 form(*view, services, args);
         application->run();
     } catch (...) {
@@ -70,7 +85,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "kelvara: %s\n", currentExceptionMessage().c_str());
             return 1;
         }
-        showError(currentExceptionMessage());
+        windows.showError(currentExceptionMessage());
     }
     return 0;
 }
