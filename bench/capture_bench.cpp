@@ -4,7 +4,7 @@
 #include "bench/floor_frame.h"
 #include "platform/bitmap.h"
 #include "platform/display_modes.h"
-#include "platform/screen_capture.h"
+#include "platform/window_system.h"
 
 #include <benchmark/benchmark.h>
 
@@ -33,10 +33,11 @@ Bitmap syntheticDesktop() {
 
 void captureAtScreenSize(benchmark::State& state) {
     for (auto _ : state) {
-        Bitmap screen = captureScreen();
+        Bitmap screen = windowSystem().captureScreen();
         benchmark::DoNotOptimize(screen.pixels.data());
     }
-    state.SetLabel(std::to_string(screenWidth()) + "x" + std::to_string(screenHeight()));
+    state.SetLabel(std::to_string(windowSystem().screenWidth()) + "x" +
+                   std::to_string(windowSystem().screenHeight()));
 }
 BENCHMARK(captureAtScreenSize)
     ->Name("Capture/screen")
@@ -55,17 +56,17 @@ BENCHMARK(scaleSynthetic)->Name("Capture/scale_1920x1080")->Unit(benchmark::kMil
 void captureAndScale1920(benchmark::State& state) {
     SystemDisplayMode mode;
     bool found = false;
-    for (int i = 0; !found && enumDisplaySettings(i, mode); ++i)
+    for (int i = 0; !found && windowSystem().enumDisplaySettings(i, mode); ++i)
         found = mode.mode.width == 1920 && mode.mode.height == 1080;
-    if (!found || changeDisplaySettings(mode) != 0) {
+    if (!found || windowSystem().changeDisplaySettings(mode) != 0) {
         state.SkipWithError("the display has no 1920 x 1080 mode to switch to");
         return;
     }
     for (auto _ : state) {
-        Bitmap desktop = scaled(captureScreen());
+        Bitmap desktop = scaled(windowSystem().captureScreen());
         benchmark::DoNotOptimize(desktop.pixels.data());
     }
-    restoreDisplaySettings();
+    windowSystem().restoreDisplaySettings();
 }
 BENCHMARK(captureAndScale1920)
     ->Name("Capture/capture_and_scale_1920x1080")

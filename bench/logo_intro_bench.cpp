@@ -2,10 +2,10 @@
 // alive, beams and bar lit), next to the floor frame measured in the same run, with the heap
 // allocations a frame makes.
 #include "bench/floor_frame.h"
+#include "common/multitexture.h"
 #include "logo_intro/intro_state.h"
 #include "logo_intro/logo_intro.h"
 #include "platform/gl.h"
-#include "shell/multitexture.h"
 #include "tests/gl/logo_intro/logo_data_writer.h"
 #include "tests/support/allocation_counter.h"
 

@@ -2,7 +2,7 @@
 // the floor frame measured in the same run, with the heap allocations a frame makes.
 #include "bench/floor_frame.h"
 #include "platform/gl.h"
-#include "shell/saver.h"
+#include "saver/saver.h"
 #include "tarnwick_saver/tarnwick_saver.h"
 #include "tests/support/allocation_counter.h"
 
@@ -62,9 +62,6 @@ struct EffectOnBenchWindow {
         glFinish();
     }
     ~EffectOnBenchWindow() {
-        for (Texture* texture : saver.textures) {
-            delete texture;
-        }
         for (GLenum capability :
              {GL_DEPTH_TEST, GL_COLOR_MATERIAL, GL_LIGHTING, GL_LIGHT0, GL_TEXTURE_2D}) {
             glDisable(capability);

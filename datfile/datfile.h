@@ -1,7 +1,7 @@
 // Reader of the packed data files: named JPEG pictures, sound markers and meshes.
 #pragma once
 
-#include "shell/vector3.h"
+#include "common/vector3.h"
 
 #include <array>
 #include <cstdint>

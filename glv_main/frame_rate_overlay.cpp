@@ -1,7 +1,7 @@
 #include "glv_main/frame_rate_overlay.h"
 
+#include "common/multitexture.h"
 #include "platform/gl.h"
-#include "shell/multitexture.h"
 
 #include <array>
 #include <cstdint>

@@ -1,15 +1,15 @@
 #include "glv_main/glv_main.h"
 
+#include "common/cycle_counter.h"
+#include "common/multitexture.h"
 #include "glv_main/frame_rate_overlay.h"
 #include "glv_main/frame_watch.h"
 #include "glv_main/startup_steps.h"
-#include "platform/display_modes.h"
 #include "platform/exception.h"
 #include "platform/gl.h"
 #include "platform/gl_surface.h"
 #include "platform/process.h"
-#include "shell/cycle_counter.h"
-#include "shell/multitexture.h"
+#include "platform/window_system.h"
 
 #include <cctype>
 #include <chrono>
@@ -32,13 +32,13 @@ GLV::GLV(FormWindow& control, int flags) : control(&control) {
     PixelFormatDescriptor descriptor;
     descriptor.doubleBuffer = (flags & doubleBuffer) != 0;
     descriptor.stencilBits = (flags & stencil) ? 8 : 0;
-    std::unique_ptr<GlSurface> created = control.createGlSurface(descriptor);
+    surface = windowSystem().createGlSurface(control.nativeWindow(), control.clientWidth(),
+                                             control.clientHeight(), descriptor);
     renderer = glText(GL_RENDERER);
     version = glText(GL_VERSION);
     vendor = glText(GL_VENDOR);
     const GLubyte* extensions = glGetString(GL_EXTENSIONS);
     extensionNames = splitExtensions(reinterpret_cast<const char*>(extensions));
-    surface = created.release();
 
     Resize();
     control.setResizeHandler([this] { Resize(); });
@@ -54,8 +54,6 @@ GLV::~GLV() {
     // The form must not call back into a view that is gone.
     if (control && surface)
         control->setResizeHandler(nullptr);
-    delete frameRate;
-    delete surface;
 }
 
 void GLV::Resize() {
@@ -92,7 +90,7 @@ int GLV::Swap() {
 
 void GLV::showFrameRate() {
     if (!frameRate)
-        frameRate = new FrameRateOverlay;
+        frameRate = std::make_unique<FrameRateOverlay>();
 }
 
 std::vector<std::string> splitExtensions(const char* extensions) {
@@ -201,7 +199,7 @@ private:
 
 } // namespace
 
-int runStartup(GLV** view, FormWindow& form, const SaverRequirements& requirements,
+int runStartup(std::unique_ptr<GLV>* view, FormWindow& form, const SaverRequirements& requirements,
                DisplayMode& mode, int32_t* performance, bool ignoreRequirements,
                const StartupSteps& steps, StartupLog& log) {
     traceStartup("start-up begins");
@@ -348,9 +346,15 @@ int32_t glInteger(GLenum name) {
 
 StartupSteps platformStartupSteps() {
     StartupSteps steps;
-    steps.enumMode = enumDisplaySettings;
-    steps.changeMode = changeDisplaySettings;
-    steps.createView = [](FormWindow& form) { return new GLV(form, GLV::doubleBuffer); };
+    steps.enumMode = [](int index, SystemDisplayMode& mode) {
+        return windowSystem().enumDisplaySettings(index, mode);
+    };
+    steps.changeMode = [](const SystemDisplayMode& mode) {
+        return windowSystem().changeDisplaySettings(mode);
+    };
+    steps.createView = [](FormWindow& form) {
+        return std::make_unique<GLV>(form, GLV::doubleBuffer);
+    };
     steps.cycleCounter = readCycleCounter;
     steps.sleep = sleepMilliseconds;
     steps.physicalMemory = totalPhysicalMemory;
@@ -361,16 +365,17 @@ StartupSteps platformStartupSteps() {
     return steps;
 }
 
-int InitGraphics(GLV** view, FormWindow& form, const SaverRequirements& requirements,
-                 DisplayMode& mode, int32_t* performance, bool ignoreRequirements) {
+int InitGraphics(std::unique_ptr<GLV>* view, FormWindow& form,
+                 const SaverRequirements& requirements, DisplayMode& mode, int32_t* performance,
+                 bool ignoreRequirements) {
     StartupLog log;
     return runStartup(view, form, requirements, mode, performance, ignoreRequirements,
                       platformStartupSteps(), log);
 }
 
-void ShutdownGraphics(GLV* view) {
-    delete view;
-    restoreDisplaySettings();
+void ShutdownGraphics(std::unique_ptr<GLV> view) {
+    view.reset();
+    windowSystem().restoreDisplaySettings();
 }
 
 void traceStartup(const char* step) {

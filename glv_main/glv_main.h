@@ -4,8 +4,9 @@
 
 #include "platform/display_mode.h"
 #include "platform/form_window.h"
-#include "shell/saver.h"
+#include "saver/saver.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,10 +37,10 @@ public:
     std::string vendor;
     std::vector<std::string> extensionNames;
     FormWindow* control = nullptr;
-    GlSurface* surface = nullptr; // stands for the device and rendering contexts
+    std::unique_ptr<GlSurface> surface; // stands for the device and rendering contexts
     int32_t fieldOfView = 50;
     int32_t farDistance = 100;
-    FrameRateOverlay* frameRate = nullptr; // owned; only while the rate is shown
+    std::unique_ptr<FrameRateOverlay> frameRate; // only while the rate is shown
 };
 
 // Switches the display mode, creates the view (stored in *view at once), runs the checks and
@@ -47,8 +48,9 @@ public:
 // every check passed. Throws only "Selected resolution not found!" and
 // "Change resolution failed!". With ignoreRequirements a value below its minimum is still
 // measured and logged (in the warning colour and on standard error) but does not stop the start.
-int InitGraphics(GLV** view, FormWindow& form, const SaverRequirements& requirements,
-                 DisplayMode& mode, int32_t* performance, bool ignoreRequirements = false);
+int InitGraphics(std::unique_ptr<GLV>* view, FormWindow& form,
+                 const SaverRequirements& requirements, DisplayMode& mode, int32_t* performance,
+                 bool ignoreRequirements = false);
 
 // Destroys the view when there is one and returns the display to its stored mode.
-void ShutdownGraphics(GLV* view);
+void ShutdownGraphics(std::unique_ptr<GLV> view);

@@ -16,7 +16,7 @@ struct StartupSteps {
     std::function<bool(int, SystemDisplayMode&)> enumMode;
     std::function<int(const SystemDisplayMode&)> changeMode;
     // Constructs the view on the form (may throw Exception).
-    std::function<GLV*(FormWindow&)> createView;
+    std::function<std::unique_ptr<GLV>(FormWindow&)> createView;
     std::function<uint64_t()> cycleCounter;
     std::function<void(uint32_t)> sleep;
     std::function<uint64_t()> physicalMemory;
@@ -51,7 +51,7 @@ std::vector<std::string> splitExtensions(const char* extensions);
 bool sameExtensionName(const std::string& a, const std::string& b);
 
 // The whole start-up over steps, writing into log; InitGraphics with injected services.
-int runStartup(GLV** view, FormWindow& form, const SaverRequirements& requirements,
+int runStartup(std::unique_ptr<GLV>* view, FormWindow& form, const SaverRequirements& requirements,
                DisplayMode& mode, int32_t* performance, bool ignoreRequirements,
                const StartupSteps& steps, StartupLog& log);
 

@@ -1,7 +1,7 @@
 // The intro's one state record, kept in static storage of the intro unit.
 #pragma once
 
-#include "shell/vector3.h"
+#include "common/vector3.h"
 
 #include <array>
 #include <cstddef>

@@ -1,5 +1,6 @@
 #include "logo_intro/logo_intro.h"
 
+#include "common/multitexture.h"
 #include "datfile/datfile.h"
 #include "glv_main/glv_main.h"
 #include "logo_intro/intro_animation.h"
@@ -7,7 +8,6 @@
 #include "platform/exception.h"
 #include "platform/gl.h"
 #include "platform/process.h"
-#include "shell/multitexture.h"
 #include "texture/texture.h"
 
 #include <cstdlib>

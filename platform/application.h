@@ -1,8 +1,8 @@
-// The application object: title, message loop with an idle hook, and its end.
+// The application object: title, message loop with an idle hook, and its end. The window
+// system makes it (WindowSystem::createApplication, platform/window_system.h).
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <string>
 
 class Application {
@@ -19,6 +19,3 @@ public:
     // Shows the main form and runs until it closes or terminate() is called.
     virtual void run() = 0;
 };
-
-// The back end's application; argc and argv are the process's.
-std::unique_ptr<Application> createApplication(int argc, char** argv);

@@ -1,4 +1,5 @@
-// The display modes of the primary output and switching between them.
+// The display modes of the primary output as the system enumerates them; the window system lists
+// and switches them (WindowSystem, platform/window_system.h).
 #pragma once
 
 #include "platform/display_mode.h"
@@ -11,17 +12,3 @@ struct SystemDisplayMode {
     DisplayMode mode;
     uint64_t id = 0;
 };
-
-// Mode number index of the primary display; false when there are no more (or no display).
-bool enumDisplaySettings(int index, SystemDisplayMode& mode);
-
-// Switches to mode for a full-screen run; 0 on success, like DISP_CHANGE_SUCCESSFUL.
-int changeDisplaySettings(const SystemDisplayMode& mode);
-
-// Returns the display to the mode it had before the first change; harmless when none was made.
-void restoreDisplaySettings();
-
-// Called first thing in main: when the program was started as its own mode guardian (the
-// process that gives the mode back if the program dies without doing so), runs it, stores its
-// exit status and returns true.
-bool runDisplayModeGuardian(int argc, char** argv, int& status);

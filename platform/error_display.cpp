@@ -1,6 +1,7 @@
 #include "platform/error_display.h"
 
 #include "platform/exception.h"
+#include "platform/window_system.h"
 
 std::string errorDisplayText(const std::string& message) {
     // Compared as unsigned codes, so that a message ending in a non-ASCII letter gains one too.
@@ -14,6 +15,6 @@ void runGuarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (...) {
-        showError(currentExceptionMessage());
+        windowSystem().showError(currentExceptionMessage());
     }
 }

@@ -1,11 +1,10 @@
-// The narrow interface between the form's logic (TForm1) and its widgets. The back end's form
-// is a thin, dumb implementation; tests use a fake.
+// The narrow interface between the form's logic (TForm1) and its widgets. The window system's
+// form (WindowSystem::createFormView) is a thin, dumb implementation; tests use a fake.
 #pragma once
 
 #include "platform/bitmap.h"
 #include "platform/form_window.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -80,6 +79,3 @@ struct FormArt {
     Bitmap icon16;
     std::string linkText;
 };
-
-// The back end's form, built from the stored layout (hidden Panel1, black background).
-std::unique_ptr<FormView> createFormView(const FormArt& art);

@@ -5,12 +5,8 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
-
-class GlSurface;
-struct PixelFormatDescriptor;
 
 // The window's native identity. X11: the Display* and the Window id; Win32: the HWND in handle.
 struct NativeWindow {
@@ -41,9 +37,6 @@ public:
     virtual void setResizeHandler(std::function<void()> handler) = 0;
     // Handles the window messages waiting now (repaints, input) and returns without waiting.
     virtual void processPendingMessages() = 0;
-    // The OpenGL surface on the client area, made current (platform/gl_surface.h). By default
-    // the system's own surface on nativeWindow(); a window of another window system makes its own.
-    virtual std::unique_ptr<GlSurface> createGlSurface(const PixelFormatDescriptor& descriptor);
     // Paints a width x height black picture with these texts, in the form's default font,
     // at the client area's top-left corner, once.
     virtual void paintTexts(int width, int height, const std::vector<CanvasText>& texts) = 0;

@@ -1,5 +1,6 @@
 // Host mode: a window that a saver host (XScreenSaver) hands over to draw in. The run makes its
-// GL view on it, follows its size, and ends when the host destroys it or ends the process.
+// GL view on it, follows its size, and ends when the host destroys it or ends the process. The
+// window system opens it (WindowSystem::openHostWindow, platform/window_system.h).
 #pragma once
 
 #include "platform/bitmap.h"
@@ -7,7 +8,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 class HostWindow : public FormWindow {
 public:
@@ -17,10 +17,6 @@ public:
     // when it offers none (then the caller captures the screen itself).
     virtual bool hostScreenshot(Bitmap& picture) = 0;
 };
-
-// The window with this id; 0 stands for the whole screen (the root window). Throws Exception
-// when there is no display or no such window.
-std::unique_ptr<HostWindow> openHostWindow(uintptr_t window);
 
 // A host ends its savers with a termination signal and they hold nothing to give back (no
 // display mode, nothing stored): from now on such a signal ends the process at once.

@@ -7,16 +7,17 @@
 
 #include "platform/application.h"
 #include "platform/bitmap.h"
-#include "platform/display_modes.h"
 #include "platform/form_view.h"
+#include "platform/window_system.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-// Whether WAYLAND_DISPLAY is set and a compositor accepts a connection there.
-bool waylandSessionAvailable();
+// Whether the window system chosen is Wayland's (platform/window_system.h): then a full-screen
+// run is the supervisor's below.
+bool isWaylandWindowSystem(const WindowSystem& windows);
 
 // The internal switch of one output's run: "--wayland-output <output>" in front of the run's own
 // arguments. The supervisor gives it; it is not for people.
@@ -40,9 +41,6 @@ public:
 };
 
 // The run on the output with this registry name; throws Exception when there is no compositor
-// or no such output.
+// or no such output. While it lives, the Wayland window system serves it: its picture, its
+// surface's EGL, errors on standard error.
 std::unique_ptr<WaylandOutputRun> openWaylandOutputRun(uint32_t output);
-
-// The sizes a run on Wayland draws at, scaled by the compositor to each output: the same list
-// on every output, so that the stored choice means the same size on all of them.
-bool waylandDisplayMode(int index, SystemDisplayMode& mode);

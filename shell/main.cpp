@@ -1,17 +1,15 @@
-// The process entry: the instance lock, the application and the one form.
+// The process entry: the instance lock, the window system, the application and the one form.
 #include "platform/application.h"
-#include "platform/display_modes.h"
-#include "platform/error_display.h"
 #include "platform/exception.h"
 #include "platform/form_view.h"
 #include "platform/host_window.h"
 #include "platform/process.h"
 #include "platform/wayland_session.h"
+#include "platform/window_system.h"
 #include "shell/command_line.h"
 #include "shell/form_art.h"
 #include "shell/system_services.h"
 #include "shell/tform1.h"
-#include "shell/wayland_services.h"
 
 #include <cstdio>
 #include <memory>
@@ -34,6 +32,20 @@ std::vector<std::string> arguments(int argc, char** argv) {
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
+WindowSystemUse windowSystemUseOf(RunMode mode) {
+    switch (mode) {
+    case RunMode::settings:
+        return WindowSystemUse::settings;
+    case RunMode::preview:
+    case RunMode::host:
+        return WindowSystemUse::otherWindow;
+    case RunMode::fullScreen:
+    case RunMode::none:
+        break;
+    }
+    return WindowSystemUse::fullScreen;
+}
+
 // One output's run on Wayland, started by the supervisor: "--wayland-output N" and then the
 // run's own arguments. It takes no lock (the supervisor holds it) and shows no box: errors go
 // to standard error, which is the supervisor's.
@@ -46,7 +58,8 @@ int runWaylandOutput(const std::vector<std::string>& args) {
         std::unique_ptr<WaylandOutputRun> run = openWaylandOutputRun(output);
         // Nothing to give back on Wayland (no mode was switched): a signal ends it on the spot.
         endAtOnceOnTermination();
-        WaylandServices services(run->application(), run.get());
+        SystemServices services(chooseWindowSystem(WindowSystemUse::fullScreen),
+                                run->application());
         TForm1 form(run->form(), services, runArgs);
         run->application().run();
     } catch (...) {
@@ -70,19 +83,17 @@ int main(int argc, char** argv) {
     if (!args.empty() && args[0] == waylandOutputSwitch) {
         return runWaylandOutput(args);
     }
-    const RunMode mode = runModeOf(args);
     // A saver host may run one of us per monitor, and ends each itself: host mode takes no
     // lock.
+    const RunMode mode = runModeOf(args);
     const bool hosted = mode == RunMode::host;
-    // On a Wayland desktop the full-screen run is Wayland's own, and the settings offer the
-    // sizes it draws at; the preview and host mode belong to X11 programs.
-    const bool wayland =
-        (mode == RunMode::fullScreen || mode == RunMode::settings) && waylandSessionAvailable();
     // Another run of the same kind is going on: end without a word.
     if (!hosted && !createInstanceLock(instanceLockName(args))) {
         return 0;
     }
-    if (wayland && mode == RunMode::fullScreen) {
+    WindowSystem& windows = chooseWindowSystem(windowSystemUseOf(mode));
+    // On Wayland every output gets a run of its own, in a process of its own.
+    if (mode == RunMode::fullScreen && isWaylandWindowSystem(windows)) {
         try {
             return runWaylandSupervisor(args);
         } catch (...) {
@@ -95,16 +106,14 @@ int main(int argc, char** argv) {
     std::unique_ptr<Application> application;
     std::unique_ptr<FormView> view;
     try {
-        application = createApplication(argc, argv);
+        application = windows.createApplication(argc, argv);
         if (hosted) {
             endAtOnceOnTermination();
         }
         application->setTitle("Kelvara");
-        view = createFormView(storedFormArt());
-        std::unique_ptr<SystemServices> services =
-            wayland ? std::make_unique<WaylandServices>(*application, nullptr)
-                    : std::make_unique<SystemServices>(*application);
-        TForm1 form(*view, *services, args);
+        view = windows.createFormView(storedFormArt());
+        SystemServices services(windows, *application);
+        TForm1 form(*view, services, args);
         application->run();
     } catch (...) {
         if (hosted) {
@@ -112,7 +121,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "kelvara: %s\n", currentExceptionMessage().c_str());
             return 1;
         }
-        showError(currentExceptionMessage());
+        windows.showError(currentExceptionMessage());
     }
     return 0;
 }

@@ -9,7 +9,7 @@
 #include "platform/form_window.h"
 #include "platform/host_window.h"
 #include "platform/registry.h"
-#include "shell/saver.h"
+#include "saver/saver.h"
 
 #include <cstdint>
 #include <memory>
@@ -39,10 +39,11 @@ public:
     virtual std::unique_ptr<HostWindow> openHostWindow(uintptr_t window) = 0;
 
     // Graphics start-up and teardown.
-    virtual int initGraphics(GLV** view, FormWindow& form, const SaverRequirements& requirements,
-                             DisplayMode& mode, int32_t* performance, bool ignoreRequirements) = 0;
+    virtual int initGraphics(std::unique_ptr<GLV>* view, FormWindow& form,
+                             const SaverRequirements& requirements, DisplayMode& mode,
+                             int32_t* performance, bool ignoreRequirements) = 0;
     // Destroys the view when there is one and gives the display its mode back.
-    virtual void shutdownGraphics(GLV* view) = 0;
+    virtual void shutdownGraphics(std::unique_ptr<GLV> view) = 0;
     virtual std::string rendererName(GLV* view) = 0;
     // Every later frame of the view shows the frame rate in a corner.
     virtual void showFrameRate(GLV* view) = 0;
@@ -59,8 +60,8 @@ public:
     virtual void saverRequirements(SaverRequirements& requirements) = 0;
     virtual void saverDefaultCustomization(std::vector<std::string>& lines) = 0;
     virtual void saverParseCustomization(const std::vector<std::string>& lines) = 0;
-    virtual Saver* buildSaver(Bitmap* desktop, GLV* view, int32_t performance) = 0;
-    virtual void destroySaver(Saver* saver) = 0;
+    virtual std::unique_ptr<Saver> buildSaver(Bitmap* desktop, GLV* view, int32_t performance) = 0;
+    virtual void destroySaver(std::unique_ptr<Saver> saver) = 0;
     virtual void saverSetup(Saver& saver) = 0;
     virtual int saverFrame(Saver& saver) = 0;
 };

@@ -4,12 +4,11 @@
 #include "glv_main/startup_steps.h"
 #include "logo_intro/logo_intro.h"
 #include "platform/desktop_services.h"
-#include "platform/display_modes.h"
-#include "platform/error_display.h"
 #include "platform/process.h"
-#include "platform/screen_capture.h"
+#include "shell/saver_building.h"
 
-SystemServices::SystemServices(Application& application) : app(application) {}
+SystemServices::SystemServices(WindowSystem& windowSystem, Application& application)
+    : windows(windowSystem), app(application) {}
 
 std::string SystemServices::executablePath() {
     return ::executablePath();
@@ -25,7 +24,7 @@ void SystemServices::setHighPriority() {
 
 bool SystemServices::enumDisplayMode(int index, DisplayMode& mode) {
     SystemDisplayMode systemMode;
-    if (!enumDisplaySettings(index, systemMode)) {
+    if (!windows.enumDisplaySettings(index, systemMode)) {
         return false;
     }
     mode = systemMode.mode;
@@ -44,12 +43,12 @@ Application& SystemServices::application() {
 }
 
 Bitmap SystemServices::captureScreen() {
-    return ::captureScreen();
+    return windows.captureScreen();
 }
 
 void SystemServices::paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y,
                                      int width, int height) {
-    ::paintIntoWindow(window, picture, x, y, width, height);
+    windows.paintIntoWindow(window, picture, x, y, width, height);
 }
 
 void SystemServices::openUrl(const std::string& url) {
@@ -57,21 +56,21 @@ void SystemServices::openUrl(const std::string& url) {
 }
 
 void SystemServices::showError(const std::string& message) {
-    ::showError(message);
+    windows.showError(message);
 }
 
 std::unique_ptr<HostWindow> SystemServices::openHostWindow(uintptr_t window) {
-    return ::openHostWindow(window);
+    return windows.openHostWindow(window);
 }
 
-int SystemServices::initGraphics(GLV** view, FormWindow& form,
+int SystemServices::initGraphics(std::unique_ptr<GLV>* view, FormWindow& form,
                                  const SaverRequirements& requirements, DisplayMode& mode,
                                  int32_t* performance, bool ignoreRequirements) {
     return InitGraphics(view, form, requirements, mode, performance, ignoreRequirements);
 }
 
-void SystemServices::shutdownGraphics(GLV* view) {
-    ShutdownGraphics(view);
+void SystemServices::shutdownGraphics(std::unique_ptr<GLV> view) {
+    ShutdownGraphics(std::move(view));
 }
 
 std::string SystemServices::rendererName(GLV* view) {
@@ -119,12 +118,12 @@ void SystemServices::saverParseCustomization(const std::vector<std::string>& lin
     ::saverParseCustomization(lines);
 }
 
-Saver* SystemServices::buildSaver(Bitmap* desktop, GLV* view, int32_t performance) {
+std::unique_ptr<Saver> SystemServices::buildSaver(Bitmap* desktop, GLV* view, int32_t performance) {
     return ::buildSaver(desktop, view, performance);
 }
 
-void SystemServices::destroySaver(Saver* saver) {
-    ::destroySaver(saver);
+void SystemServices::destroySaver(std::unique_ptr<Saver> saver) {
+    saver.reset();
 }
 
 void SystemServices::saverSetup(Saver& saver) {

@@ -1,14 +1,15 @@
-// The program's ShellServices: the platform back end, the graphics start-up, the intro and the
-// saver module, called as they are.
+// The program's ShellServices: the chosen window system, the operating system's services, the
+// graphics start-up, the intro and the saver module, called as they are.
 #pragma once
 
+#include "platform/window_system.h"
 #include "shell/shell_services.h"
 
 #include <memory>
 
 class SystemServices : public ShellServices {
 public:
-    explicit SystemServices(Application& application);
+    SystemServices(WindowSystem& windowSystem, Application& application);
 
     std::string executablePath() override;
     void setCurrentDirectory(const std::string& path) override;
@@ -23,9 +24,10 @@ public:
     void showError(const std::string& message) override;
     std::unique_ptr<HostWindow> openHostWindow(uintptr_t window) override;
 
-    int initGraphics(GLV** view, FormWindow& form, const SaverRequirements& requirements,
-                     DisplayMode& mode, int32_t* performance, bool ignoreRequirements) override;
-    void shutdownGraphics(GLV* view) override;
+    int initGraphics(std::unique_ptr<GLV>* view, FormWindow& form,
+                     const SaverRequirements& requirements, DisplayMode& mode, int32_t* performance,
+                     bool ignoreRequirements) override;
+    void shutdownGraphics(std::unique_ptr<GLV> view) override;
     std::string rendererName(GLV* view) override;
     void showFrameRate(GLV* view) override;
 
@@ -39,12 +41,13 @@ public:
     void saverRequirements(SaverRequirements& requirements) override;
     void saverDefaultCustomization(std::vector<std::string>& lines) override;
     void saverParseCustomization(const std::vector<std::string>& lines) override;
-    Saver* buildSaver(Bitmap* desktop, GLV* view, int32_t performance) override;
-    void destroySaver(Saver* saver) override;
+    std::unique_ptr<Saver> buildSaver(Bitmap* desktop, GLV* view, int32_t performance) override;
+    void destroySaver(std::unique_ptr<Saver> saver) override;
     void saverSetup(Saver& saver) override;
     int saverFrame(Saver& saver) override;
 
 private:
+    WindowSystem& windows;
     Application& app;
     std::unique_ptr<Registry> systemRegistry; // opened on first use
 };

@@ -1,11 +1,13 @@
 #include "shell/tform1.h"
 
+#include "glv_main/glv_main.h"
 #include "platform/exception.h"
 #include "platform/host_window.h"
 #include "shell/comma_text.h"
 #include "shell/command_line.h"
 #include "shell/desktop_capture.h"
 #include "shell/maker_link.h"
+#include "shell/saver_building.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -155,10 +157,10 @@ void TForm1::startFullScreen() {
     }
     if (started) {
         services.application().setIdleHandler([this](bool& done) { onIdle(done); });
-        view.setCaption("Kelvara, " + services.rendererName(glView));
-        theSaver = services.buildSaver(desktopBitmap.get(), glView, performance);
+        view.setCaption("Kelvara, " + services.rendererName(glView.get()));
+        theSaver = services.buildSaver(desktopBitmap.get(), glView.get(), performance);
         if (showsFrameRate(args)) {
-            services.showFrameRate(glView);
+            services.showFrameRate(glView.get());
         }
     } else {
         view.focus();
@@ -201,9 +203,9 @@ void TForm1::startHost() {
         throw Exception("The graphics start-up failed");
     }
     services.application().setIdleHandler([this](bool& done) { onIdle(done); });
-    theSaver = services.buildSaver(desktopBitmap.get(), glView, performance);
+    theSaver = services.buildSaver(desktopBitmap.get(), glView.get(), performance);
     if (options.showFrameRate) {
-        services.showFrameRate(glView);
+        services.showFrameRate(glView.get());
     }
 }
 
@@ -267,7 +269,7 @@ void TForm1::fullScreenIdle() {
         }
         introSetupPending = 0;
         try {
-            services.introSetup(glView);
+            services.introSetup(glView.get());
         } catch (...) {
             // A broken intro is skipped; the saver follows on the next pass.
             introRunning = 0;
@@ -398,13 +400,11 @@ void TForm1::FormDestroy() {
     services.application().clearIdleHandler();
     // The saver's textures and quadric go while the GL context still exists.
     if (theSaver != nullptr) {
-        services.destroySaver(theSaver);
-        theSaver = nullptr;
+        services.destroySaver(std::move(theSaver));
     }
     // Also without a view: the start-up may have switched the mode before making it.
     if (glView != nullptr || graphicsStarted) {
-        services.shutdownGraphics(glView);
-        glView = nullptr;
+        services.shutdownGraphics(std::move(glView));
     }
     desktopBitmap.reset();
     view.hide();

@@ -46,13 +46,13 @@ public:
     void FormDestroy() override;
 
     // Shell state; flags are 32-bit integers used as booleans.
-    GLV* glView = nullptr;
+    std::unique_ptr<GLV> glView;
     std::unique_ptr<Bitmap> desktopBitmap;
     int32_t running = 0;
     int32_t introRunning = 1;
     int32_t previewMode = 0;
     int32_t configMode = 0;
-    Saver* theSaver = nullptr;
+    std::unique_ptr<Saver> theSaver;
     const DisplayMode desktopMode{};
     int32_t mouseMoveCount = 0;
     int32_t previewHidePending = 1;

@@ -7,7 +7,7 @@
 // 1.5 in the plane z = 0. Each frame advances the simulation by one step regardless of time.
 #pragma once
 
-#include "shell/vector3.h"
+#include "common/vector3.h"
 
 #include <cstdint>
 

@@ -6,7 +6,7 @@
 #include "glv_main/glv_main.h"
 #include "platform/exception.h"
 #include "platform/gl.h"
-#include "shell/saver.h"
+#include "saver/saver.h"
 #include "texture/texture.h"
 
 #include <memory>
@@ -53,9 +53,7 @@ void saverSetup(Saver& saver) {
     if (!saver.desktop) {
         throw Exception("No desktop picture to show");
     }
-    auto desktop = std::make_unique<Texture>(*saver.desktop, false, 0);
-    saver.textures.push_back(desktop.get());
-    (void)desktop.release(); // the Saver owns it now
+    saver.textures.push_back(makeOwned<Texture>(*saver.desktop, false, 0));
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_COLOR_MATERIAL);
     glEnable(GL_LIGHTING);

@@ -1,4 +1,4 @@
-// The drawing half of the Tarnwick effect, apart from the shell's contract calls (shell/saver.h),
+// The drawing half of the Tarnwick effect, apart from the shell's contract calls (saver/saver.h),
 // so that tests and benchmarks can draw frames on a context of their own.
 #pragma once
 

@@ -1,7 +1,7 @@
 // An RGBA copy of a bitmap with an OpenGL texture made on first use.
 #pragma once
 
-#include "shell/vector3.h"
+#include "common/vector3.h"
 
 #include <cstdint>
 #include <vector>

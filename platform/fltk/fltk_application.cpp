@@ -1,11 +1,12 @@
-// The application (Application) on FLTK: a message loop of Fl::wait with the idle hook as
-// Fl::add_idle or a repeating Fl::add_timeout, and SIGTERM, SIGINT and SIGHUP closing the main
-// form through a self-pipe so that the normal teardown gives the display mode back.
-#include "platform/application.h"
+// The application (Application, createFltkApplication) on FLTK: a message loop of Fl::wait with the
+// idle hook as Fl::add_idle or a repeating Fl::add_timeout, and SIGTERM, SIGINT and SIGHUP closing
+// the main form through a self-pipe so that the normal teardown gives the display mode back.
+#include "platform/fltk/fltk_services.h"
 
 #include "platform/error_display.h"
 #include "platform/exception.h"
 #include "platform/fltk/fltk_loop.h"
+#include "platform/message_loop.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_host_window.h"
 
@@ -76,10 +77,9 @@ public:
         Fl_Window::default_xclass(title.c_str());
     }
 
-    void setIdleHandler(std::function<void(bool& done)> newHandler, int newPaceMs) override {
+    void setIdleHandler(std::function<void(bool& done)> handler, int paceMs) override {
         clearIdleHandler();
-        handler = std::move(newHandler);
-        paceMs = newPaceMs;
+        loop.setIdleHandler(std::move(handler), paceMs);
         arm();
     }
 
@@ -88,56 +88,43 @@ public:
         Fl::remove_timeout(onPace, this);
         Fl::remove_check(onWake, this);
         waited = false;
-        // The handler may be clearing itself: keep it alive until it has returned.
-        if (calling) {
-            retired = std::move(handler);
-        }
-        handler = nullptr;
+        loop.clearIdleHandler();
     }
 
-    void terminate() override { terminated = true; }
+    void terminate() override { loop.terminate(); }
 
     void run() override {
-        if (!terminated && mainForm != nullptr) {
+        if (!loop.terminated() && mainForm != nullptr) {
             mainForm->showAsMainForm(); // a form that cannot show ends the run with its error
         }
-        while (!terminated && (mainForm == nullptr || !mainForm->isClosed())) {
-            if (mainForm == nullptr && Fl::first_window() == nullptr && !handler) {
+        while (!loop.terminated() && (mainForm == nullptr || !mainForm->isClosed())) {
+            if (mainForm == nullptr && Fl::first_window() == nullptr && !loop.hasIdleHandler()) {
                 break; // nothing left that could end the loop
             }
             try {
                 Fl::wait(1e20);
             } catch (...) {
-                showError(currentExceptionMessage());
+                showFltkError(currentExceptionMessage());
             }
         }
     }
 
 private:
     void arm() {
-        if (!handler) {
+        if (!loop.hasIdleHandler()) {
             return;
         }
-        if (paceMs > 0) {
-            Fl::add_timeout(paceMs / 1000.0, onPace, this);
+        if (loop.paceMs() > 0) {
+            Fl::add_timeout(loop.paceMs() / 1000.0, onPace, this);
         } else {
             Fl::add_idle(onIdle, this);
         }
     }
 
-    // Calls the handler once; false when it reported that it is done until the next message.
-    bool callHandler() {
-        bool done = true;
-        calling = true;
-        runGuarded([&] { handler(done); });
-        calling = false;
-        retired = nullptr;
-        return !done;
-    }
-
     static void onIdle(void* self) {
         auto* app = static_cast<FltkApplication*>(self);
-        if (app->handler && !app->callHandler() && app->handler) {
+        MessageLoop& loop = app->loop;
+        if (loop.hasIdleHandler() && !loop.callIdleHandler() && loop.hasIdleHandler()) {
             // Done for now: wait for the next message, then go on.
             Fl::remove_idle(onIdle, self);
             Fl::add_check(onWake, self);
@@ -145,13 +132,13 @@ private:
     }
 
     static void onPace(void* self) {
-        auto* app = static_cast<FltkApplication*>(self);
-        if (!app->handler) {
+        MessageLoop& loop = static_cast<FltkApplication*>(self)->loop;
+        if (!loop.hasIdleHandler()) {
             return;
         }
-        if (app->callHandler() && app->handler) {
-            Fl::repeat_timeout(app->paceMs / 1000.0, onPace, self);
-        } else if (app->handler) {
+        if (loop.callIdleHandler() && loop.hasIdleHandler()) {
+            Fl::repeat_timeout(loop.paceMs() / 1000.0, onPace, self);
+        } else if (loop.hasIdleHandler()) {
             Fl::add_check(onWake, self);
         }
     }
@@ -195,12 +182,8 @@ private:
     }
 
     std::string title;
-    std::function<void(bool&)> handler;
-    std::function<void(bool&)> retired;
-    int paceMs = 0;
-    bool calling = false;
+    MessageLoop loop;
     bool waited = false;
-    bool terminated = false;
 };
 
 } // namespace
@@ -212,6 +195,6 @@ FltkMainForm* fltkMainForm() {
     return mainForm;
 }
 
-std::unique_ptr<Application> createApplication(int, char**) {
+std::unique_ptr<Application> createFltkApplication(int, char**) {
     return std::make_unique<FltkApplication>();
 }

@@ -1,15 +1,17 @@
-// The form (FormView, createFormView) on FLTK: the settings dialog's widgets at the layout's
+// The form (FormView, createFltkForm) on FLTK: the settings dialog's widgets at the layout's
 // pixel positions, the black full-screen window whose input goes to FormEvents, the hidden
 // preview form, the stop timer, and the start-up log painted onto the window.
-#include "platform/form_view.h"
+#include "platform/fltk/fltk_services.h"
 
 #include "platform/error_display.h"
 #include "platform/exception.h"
 #include "platform/fltk/fltk_display.h"
 #include "platform/fltk/fltk_loop.h"
+#include "platform/form_layout.h"
 #include "platform/host_window.h"
 #include "platform/text_lines.h"
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_services.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -29,25 +31,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace {
 
-// The layout's client area and the frame a tool window adds around it; the outer size that
-// the form reports and takes counts that frame, as the layout's 180-pixel height does.
-constexpr int clientWidthStored = 280;
-constexpr int clientHeightStored = 352;
+constexpr const FormLayout& layout = formLayout;
+// The frame a tool window adds around the client area; the outer size that the form reports and
+// takes counts that frame, as the layout's 180-pixel height does.
 constexpr int frameBorder = 3;
 constexpr int frameCaption = 16;
-constexpr int storedLeft = 736;
-constexpr int storedTop = 361;
+// FLTK's sans face stands in for the layout's bitmap font, at its pixel size.
+constexpr int fontSize = layout.fontPixels;
 
-constexpr int fontSize = 11; // "MS Sans Serif" 8 pt is 11 pixels high
-constexpr int linkFontSize = 13;
-constexpr int button1BottomGap = clientHeightStored - 304;
-constexpr int label2Height = 16;
-constexpr double stopSeconds = 30.0;
-
-const Fl_Color navy = fl_rgb_color(0, 0, 128);
+// A 0x00BBGGRR colour as FLTK takes it.
+Fl_Color fltkColour(uint32_t colour) {
+    return fl_rgb_color(static_cast<uchar>(colour & 0xFF), static_cast<uchar>(colour >> 8 & 0xFF),
+                        static_cast<uchar>(colour >> 16 & 0xFF));
+}
 
 // Renders the layout's group boxes: a sunken frame with the caption set into its top edge.
 class GroupBox : public Fl_Group {
@@ -82,9 +82,9 @@ public:
         copy_label(text);
         box(FL_FLAT_BOX);
         color(FL_BACKGROUND_COLOR);
-        labelcolor(navy);
+        labelcolor(fltkColour(layout.linkColour));
         labelfont(FL_HELVETICA_BOLD);
-        labelsize(linkFontSize);
+        labelsize(layout.linkFontPixels);
         align(FL_ALIGN_CENTER | FL_ALIGN_INSIDE);
     }
 
@@ -179,6 +179,11 @@ void fitLabel(Fl_Widget& label, int rightEdge) {
     label.labelsize(size);
 }
 
+// A widget at the layout's rectangle, with its text.
+template <class Widget> Widget* place(const ControlLayout& control) {
+    return new Widget(control.left, control.top, control.width, control.height, control.text);
+}
+
 class FltkForm;
 
 enum class Control : intptr_t { button1 = 1, button2, label2 };
@@ -199,44 +204,45 @@ class FltkForm : public FormView, public FltkMainForm {
 public:
     explicit FltkForm(const FormArt& art)
         : logoPicture(art.logo), icon32(art.icon32), icon16(art.icon16) {
-        window = new FormWidget(*this, clientWidthStored, clientHeightStored);
-        window->copy_label("Settings");
-        window->color(FL_BLACK);
+        window = std::make_unique<FormWidget>(*this, layout.clientWidth, layout.clientHeight);
+        window->copy_label(layout.caption);
+        window->color(fltkColour(layout.colour));
         window->box(FL_FLAT_BOX);
         window->callback(onCloseBox, this);
 
-        panel = new Fl_Group(0, 0, clientWidthStored, clientHeightStored);
+        panel = new Fl_Group(0, 0, layout.clientWidth, layout.clientHeight);
         panel->box(FL_FLAT_BOX);
         panel->color(FL_BACKGROUND_COLOR);
 
-        GroupBox* groupBox1 = new GroupBox(8, 8, 265, 89, "Hardware Settings");
+        GroupBox* groupBox1 = place<GroupBox>(layout.groupBox1);
         // FLTK insets a left-aligned label by 3 pixels; the layout places the text itself.
-        label1 = new Fl_Box(8 + 8 - 3, 8 + 27, 50 + 3, 13, "Resolution");
+        const ControlLayout& l1 = layout.label1;
+        label1 = new Fl_Box(l1.left - 3, l1.top, l1.width + 3, l1.height, l1.text);
         label1->labelsize(fontSize);
         label1->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
-        res = new Fl_Choice(8 + 64, 8 + 24, 193, 21);
+        res = place<Fl_Choice>(layout.res);
         res->textsize(fontSize);
         res->down_box(FL_BORDER_BOX);
-        resAdd("desktop resolution");
-        sound = new Fl_Check_Button(8 + 8, 8 + 64, 97, 17, "Enable Sound");
+        resAdd(layout.resFirstItem);
+        sound = place<Fl_Check_Button>(layout.sound);
         sound->labelsize(fontSize);
-        sound->value(1);
+        sound->value(layout.soundChecked ? 1 : 0);
         groupBox1->end();
 
-        customBox = new GroupBox(8, 104, 265, 193, "Customize");
-        customStrings = new Fl_Multiline_Input(8 + 8, 104 + 16, 249, 137);
+        customBox = place<GroupBox>(layout.customBox);
+        customStrings = place<Fl_Multiline_Input>(layout.customStrings);
         customStrings->textsize(fontSize);
-        button2 = new Fl_Button(8 + 184, 104 + 160, 75, 25, "Default");
+        button2 = place<Fl_Button>(layout.button2);
         button2->labelsize(fontSize);
         button2->callback(onButton, tag(Control::button2));
         customBox->end();
 
-        button1 = new Fl_Button(200, 304, 75, 25, "OK");
+        button1 = place<Fl_Button>(layout.button1);
         button1->labelsize(fontSize);
         button1->callback(onButton, tag(Control::button1));
 
-        label2 = new LinkLabel(0, clientHeightStored - label2Height, clientWidthStored,
-                               label2Height, art.linkText.c_str());
+        const ControlLayout& l2 = layout.label2;
+        label2 = new LinkLabel(l2.left, l2.top, l2.width, l2.height, art.linkText.c_str());
         label2->callback(onButton, tag(Control::label2));
         panel->end();
         panel->resizable(nullptr);
@@ -264,7 +270,7 @@ public:
         if (fltkMainForm() == this) {
             setFltkMainForm(nullptr);
         }
-        delete window; // and with it every widget
+        window.reset(); // and with it every widget: FLTK's groups own their children
     }
 
     FltkForm(const FltkForm&) = delete;
@@ -276,7 +282,7 @@ public:
             show();
         }
         glOwned = true;
-        Window xid = fl_xid(window);
+        Window xid = fl_xid(window.get());
         // From now on the GL picture owns the window: neither the server nor the toolkit may
         // clear it on an expose.
         XSetWindowBackgroundPixmap(fl_display, xid, None);
@@ -327,8 +333,8 @@ public:
             window->copy_label(caption.c_str());
             // The window manager may not have the window yet: an error here is no reason to stop.
             X11ErrorTrap ignored(fl_display);
-            markToolWindow(fl_xid(window));
-            keepAbove(fl_xid(window));
+            markToolWindow(fl_xid(window.get()));
+            keepAbove(fl_xid(window.get()));
             if (fullScreen) {
                 window->cursor(FL_CURSOR_NONE);
             }
@@ -346,16 +352,16 @@ public:
         }
     }
     void makePreviewChild(uintptr_t hostWindow) override {
-        // The preview paints into a child window of the host (paintIntoWindow); the form itself
+        // The preview paints into a child window of the host (paintIntoX11Window); the form itself
         // is never shown, so that nothing of it can appear over the host or on the desktop.
         previewHost = hostWindow != 0 ? hostWindow : 1;
         window->border(0);
-        window->position(storedLeft, storedTop);
+        window->position(layout.left, layout.top);
         openDisplay(); // the loop reads the host's end from the display
         // The preview lives as long as its host: when the host goes, the form closes and the
         // program ends, and with it the instance lock, so that the next preview can start.
         try {
-            previewWatch = openHostWindow(previewHost);
+            previewWatch = openX11HostWindow(previewHost);
             previewWatch->setGoneHandler([this] { runGuarded([this] { close(); }); });
         } catch (const Exception& e) {
             // Gone before we came: nothing to paint into. Closed already, so that the message
@@ -372,10 +378,10 @@ public:
         window->size(window->w(), std::max(1, outerHeight - frameHeight()));
     }
     void focus() override {
-        Fl::focus(window);
+        Fl::focus(window.get());
         if (window->shown()) {
             X11ErrorTrap ignored(fl_display); // not viewable yet under a window manager: no matter
-            XSetInputFocus(fl_display, fl_xid(window), RevertToParent, CurrentTime);
+            XSetInputFocus(fl_display, fl_xid(window.get()), RevertToParent, CurrentTime);
         }
     }
     void bringToForeground() override {
@@ -393,7 +399,7 @@ public:
         if (window->shown()) {
             // Gone from the screen now, not after the teardown; but the window itself stays
             // until the teardown has released the GL surface, its child, which would go with it.
-            XUnmapWindow(fl_display, fl_xid(window));
+            XUnmapWindow(fl_display, fl_xid(window.get()));
             XFlush(fl_display);
         }
         if (events != nullptr) {
@@ -445,7 +451,7 @@ public:
 
     void enableStopTimer() override {
         Fl::remove_timeout(onStop, this);
-        Fl::add_timeout(stopSeconds, onStop, this);
+        Fl::add_timeout(layout.stopTimerMs / 1000.0, onStop, this);
     }
 
     const Bitmap& logo() const override { return logoPicture; }
@@ -469,9 +475,7 @@ public:
             fl_rectf(0, 0, logWidth, logHeight);
             fl_font(FL_HELVETICA, fontSize);
             for (const CanvasText& t : logTexts) {
-                fl_color(fl_rgb_color(static_cast<uchar>(t.colour & 0xFF),
-                                      static_cast<uchar>(t.colour >> 8 & 0xFF),
-                                      static_cast<uchar>(t.colour >> 16 & 0xFF)));
+                fl_color(fltkColour(t.colour));
                 fl_draw(t.text.c_str(), t.x, t.y + fl_height() - fl_descent());
             }
             return true;
@@ -482,8 +486,8 @@ public:
     void resized() {
         const int h = window->h(), w = window->w();
         panel->resize(0, 0, w, h);
-        button1->position(button1->x(), h - button1BottomGap);
-        label2->resize(0, h - label2Height, w, label2Height);
+        button1->position(button1->x(), h - layout.button1BottomGap());
+        label2->resize(0, h - layout.label2.height, w, layout.label2.height);
         if (resizeHandler) {
             resizeHandler();
         }
@@ -547,7 +551,7 @@ private:
             return 0;
         }
         for (FltkForm* form : liveForms()) {
-            if (form->window->shown() && fl_xid(form->window) == e->xmotion.window) {
+            if (form->window->shown() && fl_xid(form->window.get()) == e->xmotion.window) {
                 form->report(&FormEvents::FormMouseMove);
                 break;
             }
@@ -557,7 +561,7 @@ private:
 
     static void onStop(void* self) { static_cast<FltkForm*>(self)->report(&FormEvents::stopTimer); }
 
-    FormWidget* window = nullptr;
+    std::unique_ptr<FormWidget> window;
     Fl_Group* panel = nullptr;
     Fl_Choice* res = nullptr;
     Fl_Check_Button* sound = nullptr;
@@ -620,6 +624,6 @@ void FormWidget::resize(int x, int y, int w, int h) {
 
 } // namespace
 
-std::unique_ptr<FormView> createFormView(const FormArt& art) {
+std::unique_ptr<FormView> createFltkForm(const FormArt& art) {
     return std::make_unique<FltkForm>(art);
 }

@@ -1,7 +1,7 @@
 // The sizes offered on Wayland (waylandDisplayMode). No client can set an output's mode there;
 // the compositor scales any size to the output, so the list is the common sizes of the dialog's
 // range at 32 bits, the same on every output and machine.
-#include "platform/wayland_session.h"
+#include "platform/wayland/wayland_output_run.h"
 
 #include <iterator>
 

@@ -2,12 +2,13 @@
 // loop. The loop draws a frame when the compositor asks for one (a frame callback) and otherwise
 // sleeps in poll() on the connection, so a switched-off output, which asks for nothing, costs no
 // processor time.
-#include "platform/wayland_session.h"
+#include "platform/wayland/wayland_output_run.h"
 
 #include "platform/exception.h"
 #include "platform/wayland/wayland_capture.h"
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_output_window.h"
+#include "platform/wayland_session.h"
 
 #include <wayland-client.h>
 
@@ -83,17 +84,24 @@ private:
     bool terminated = false;
 };
 
+class OutputRun;
+OutputRun* current = nullptr;
+
 class OutputRun : public WaylandOutputRun {
 public:
     explicit OutputRun(uint32_t outputName) : outputName(outputName) {
         WaylandOutput* output = connection.findOutput(outputName);
         if (output == nullptr || !output->described)
             throw Exception("The Wayland compositor has no output " + std::to_string(outputName));
+        width = output->pixelWidth;
+        height = output->pixelHeight;
         window = std::make_unique<WaylandOutputWindow>(connection, *output);
         app = std::make_unique<WaylandApplication>(connection, *window);
+        current = this;
     }
 
     ~OutputRun() override {
+        current = nullptr;
         app.reset();
         window.reset();
     }
@@ -115,6 +123,9 @@ public:
                      window->outputName().c_str(), why.c_str());
         return neutralDesktopPicture(window->width(), window->height());
     }
+
+    int width = 0; // the output's, in pixels
+    int height = 0;
 
 private:
     WaylandConnection connection;
@@ -138,4 +149,16 @@ bool waylandSessionAvailable() {
 
 std::unique_ptr<WaylandOutputRun> openWaylandOutputRun(uint32_t output) {
     return std::make_unique<OutputRun>(output);
+}
+
+WaylandOutputRun* processOutputRun() {
+    return current;
+}
+
+int processOutputWidth() {
+    return current != nullptr ? current->width : 0;
+}
+
+int processOutputHeight() {
+    return current != nullptr ? current->height : 0;
 }

@@ -218,6 +218,11 @@ void WaylandOutputWindow::processPendingMessages() {
     }
 }
 
+WaylandOutputWindow* WaylandOutputWindow::ofSurface(wl_surface* of) {
+    return of != nullptr ? static_cast<WaylandOutputWindow*>(wl_surface_get_user_data(of))
+                         : nullptr;
+}
+
 std::unique_ptr<GlSurface>
 WaylandOutputWindow::createGlSurface(const PixelFormatDescriptor& descriptor) {
     if (surface == nullptr)
@@ -255,6 +260,8 @@ void WaylandOutputWindow::show() {
         throw Exception("The output " + name + " has gone");
     const WaylandGlobals& g = connection.globals;
     surface = wl_compositor_create_surface(g.compositor);
+    // The window system finds the window from its surface (nativeWindow's handle).
+    wl_surface_set_user_data(surface, this);
     if (g.viewporter != nullptr)
         viewport = wp_viewporter_get_viewport(g.viewporter, surface);
     if (g.layerShell != nullptr) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/form_view.h"
+#include "platform/gl_surface.h"
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_shm_buffer.h"
 
@@ -39,6 +40,8 @@ public:
     // Fires the stop timer when its time has come.
     void checkStopTimer();
     const std::string& outputName() const { return name; }
+    // The window whose surface this is; nullptr for any other surface.
+    static WaylandOutputWindow* ofSurface(wl_surface* surface);
 
     // --- FormWindow
     NativeWindow nativeWindow() override;
@@ -50,8 +53,9 @@ public:
     void setSize(int width, int height) override;
     void setResizeHandler(std::function<void()> handler) override;
     void processPendingMessages() override;
-    std::unique_ptr<GlSurface> createGlSurface(const PixelFormatDescriptor& descriptor) override;
     void paintTexts(int width, int height, const std::vector<CanvasText>& texts) override;
+    // The EGL surface on it at the drawing size, its frames paced by this window.
+    std::unique_ptr<GlSurface> createGlSurface(const PixelFormatDescriptor& descriptor);
 
     // --- FormView
     void setEvents(FormEvents* events) override { this->events = events; }

@@ -1,15 +1,14 @@
-// The OpenGL surface (GlSurface) and entry-point lookup (glProcAddress) on WGL: the window's own
-// device context, ChoosePixelFormat and SetPixelFormat with the descriptor as asked,
+// The OpenGL surface (createWglSurface) and entry-point lookup (wglProcAddress) on WGL: the
+// window's own device context, ChoosePixelFormat and SetPixelFormat with the descriptor as asked,
 // wglCreateContext, wglMakeCurrent, SwapBuffers.
-#include "platform/gl_proc.h"
-#include "platform/gl_surface.h"
+#include "platform/win32/win32_services.h"
 
 #include "platform/exception.h"
 #include "platform/gl.h"
 
 #include <windows.h>
 
-void* glProcAddress(const char* name) {
+void* wglProcAddress(const char* name) {
     void* address = reinterpret_cast<void*>(wglGetProcAddress(name));
     // Some drivers answer 1, 2, 3 or -1 for "none".
     const intptr_t value = reinterpret_cast<intptr_t>(address);
@@ -21,7 +20,10 @@ void* glProcAddress(const char* name) {
     return address;
 }
 
-struct GlSurface::Native {
+namespace {
+
+// What the surface holds of the window and WGL.
+struct Native {
     HWND window = nullptr;
     HDC deviceContext = nullptr;
     HGLRC renderContext = nullptr;
@@ -42,12 +44,27 @@ struct GlSurface::Native {
     }
 };
 
-GlSurface::GlSurface(const NativeWindow& window, int, int,
-                     const PixelFormatDescriptor& descriptor) {
-    native = new Native;
-    native->window = reinterpret_cast<HWND>(window.handle);
+class WglSurface final : public GlSurface {
+public:
+    WglSurface(const NativeWindow& window, const PixelFormatDescriptor& descriptor);
+    ~WglSurface() override { native.release(); }
+    WglSurface(const WglSurface&) = delete;
+    WglSurface& operator=(const WglSurface&) = delete;
+
+    // The context draws on the window itself, which has the client size already.
+    void resize(int, int) override {}
+    void swapBuffers() override { SwapBuffers(native.deviceContext); }
+    // The window paints over its own client area with GDI; nothing covers it.
+    void hide() override { glFinish(); }
+
+private:
+    Native native;
+};
+
+WglSurface::WglSurface(const NativeWindow& window, const PixelFormatDescriptor& descriptor) {
+    native.window = reinterpret_cast<HWND>(window.handle);
     try {
-        native->deviceContext = native->window ? GetDC(native->window) : nullptr;
+        native.deviceContext = native.window ? GetDC(native.window) : nullptr;
 
         PIXELFORMATDESCRIPTOR pfd{};
         pfd.nSize = sizeof pfd; // 40
@@ -62,14 +79,13 @@ GlSurface::GlSurface(const NativeWindow& window, int, int,
         pfd.cStencilBits = static_cast<BYTE>(descriptor.stencilBits);
         pfd.iLayerType = PFD_MAIN_PLANE;
         // A number of 0 makes SetPixelFormat fail, which is the one test made.
-        const int number =
-            native->deviceContext ? ChoosePixelFormat(native->deviceContext, &pfd) : 0;
-        if (native->deviceContext == nullptr ||
-            !SetPixelFormat(native->deviceContext, number, &pfd)) {
+        const int number = native.deviceContext ? ChoosePixelFormat(native.deviceContext, &pfd) : 0;
+        if (native.deviceContext == nullptr ||
+            !SetPixelFormat(native.deviceContext, number, &pfd)) {
             throw Exception("SetPixelFormat failed");
         }
         PIXELFORMATDESCRIPTOR set{};
-        if (DescribePixelFormat(native->deviceContext, number, sizeof set, &set) != 0) {
+        if (DescribePixelFormat(native.deviceContext, number, sizeof set, &set) != 0) {
             format.usableOnWindow = true;
             format.doubleBuffer = (set.dwFlags & PFD_DOUBLEBUFFER) != 0;
             format.colorBits = set.cRedBits + set.cGreenBits + set.cBlueBits + set.cAlphaBits;
@@ -80,36 +96,22 @@ GlSurface::GlSurface(const NativeWindow& window, int, int,
                           (set.dwFlags & PFD_GENERIC_ACCELERATED) == 0;
         }
 
-        native->renderContext = wglCreateContext(native->deviceContext);
-        if (native->renderContext == nullptr) {
+        native.renderContext = wglCreateContext(native.deviceContext);
+        if (native.renderContext == nullptr) {
             throw Exception("wglCreateContext failed");
         }
-        if (!wglMakeCurrent(native->deviceContext, native->renderContext)) {
+        if (!wglMakeCurrent(native.deviceContext, native.renderContext)) {
             throw Exception("wglMakeCurrent failed");
         }
     } catch (...) {
-        native->release();
-        delete native;
-        native = nullptr;
+        native.release();
         throw;
     }
 }
 
-GlSurface::~GlSurface() {
-    if (native != nullptr) {
-        native->release();
-        delete native;
-    }
-}
+} // namespace
 
-// The context draws on the window itself, which has the client size already.
-void GlSurface::resize(int, int) {}
-
-void GlSurface::swapBuffers() {
-    SwapBuffers(native->deviceContext);
-}
-
-// The window paints over its own client area with GDI; nothing covers it.
-void GlSurface::hide() {
-    glFinish();
+std::unique_ptr<GlSurface> createWglSurface(const NativeWindow& window, int, int,
+                                            const PixelFormatDescriptor& descriptor) {
+    return std::make_unique<WglSurface>(window, descriptor);
 }

@@ -1,9 +1,10 @@
 // The application (Application) on Win32: a PeekMessage loop that calls the idle hook whenever
 // no message waits, and waits for the next message when the hook is done or paced.
-#include "platform/application.h"
+#include "platform/win32/win32_services.h"
 
 #include "platform/error_display.h"
 #include "platform/exception.h"
+#include "platform/message_loop.h"
 #include "platform/win32/win32_loop.h"
 
 #include <windows.h>
@@ -18,30 +19,22 @@ public:
 
     void setTitle(const std::string& newTitle) override { title = newTitle; }
 
-    void setIdleHandler(std::function<void(bool& done)> newHandler, int newPaceMs) override {
-        clearIdleHandler();
-        handler = std::move(newHandler);
-        paceMs = newPaceMs > 0 ? static_cast<DWORD>(newPaceMs) : 0;
-        lastCall = GetTickCount() - paceMs;
+    void setIdleHandler(std::function<void(bool& done)> handler, int paceMs) override {
+        loop.setIdleHandler(std::move(handler), paceMs);
+        lastCall = GetTickCount() - pace();
         waitForMessage = false;
     }
 
-    void clearIdleHandler() override {
-        // The handler may be clearing itself: keep it alive until it has returned.
-        if (calling) {
-            retired = std::move(handler);
-        }
-        handler = nullptr;
-    }
+    void clearIdleHandler() override { loop.clearIdleHandler(); }
 
-    void terminate() override { terminated = true; }
+    void terminate() override { loop.terminate(); }
 
     void run() override {
-        if (!terminated && mainForm != nullptr) {
+        if (!loop.terminated() && mainForm != nullptr) {
             runGuarded([] { mainForm->showAsMainForm(); });
         }
         while (!ended()) {
-            if (mainForm == nullptr && !handler) {
+            if (mainForm == nullptr && !loop.hasIdleHandler()) {
                 break; // nothing left that could end the loop
             }
             if (pumpMessages()) {
@@ -50,27 +43,25 @@ public:
             if (ended()) {
                 break;
             }
-            if (!handler || waitForMessage) {
+            if (!loop.hasIdleHandler() || waitForMessage) {
                 WaitMessage();
                 continue;
             }
             const DWORD since = GetTickCount() - lastCall;
-            if (paceMs > 0 && since < paceMs) {
-                MsgWaitForMultipleObjects(0, nullptr, FALSE, paceMs - since, QS_ALLINPUT);
+            if (pace() > 0 && since < pace()) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, pace() - since, QS_ALLINPUT);
                 continue;
             }
             lastCall = GetTickCount();
-            bool done = true;
-            calling = true;
-            runGuarded([&] { handler(done); });
-            calling = false;
-            retired = nullptr;
-            waitForMessage = done;
+            waitForMessage = !loop.callIdleHandler();
         }
     }
 
 private:
-    bool ended() const { return terminated || (mainForm != nullptr && mainForm->isClosed()); }
+    bool ended() const {
+        return loop.terminated() || (mainForm != nullptr && mainForm->isClosed());
+    }
+    DWORD pace() const { return static_cast<DWORD>(loop.paceMs()); }
 
     // Handles every message waiting now; true when there was one.
     bool pumpMessages() {
@@ -79,7 +70,7 @@ private:
         while (!ended() && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             any = true;
             if (message.message == WM_QUIT) {
-                terminated = true;
+                loop.terminate();
                 break;
             }
             // Tab, the arrow keys and Enter move through the dialog's controls.
@@ -94,13 +85,9 @@ private:
     }
 
     std::string title;
-    std::function<void(bool&)> handler;
-    std::function<void(bool&)> retired;
-    DWORD paceMs = 0;
+    MessageLoop loop;
     DWORD lastCall = 0;
-    bool calling = false;
     bool waitForMessage = false;
-    bool terminated = false;
 };
 
 } // namespace
@@ -112,6 +99,6 @@ Win32MainForm* win32MainForm() {
     return mainForm;
 }
 
-std::unique_ptr<Application> createApplication(int, char**) {
+std::unique_ptr<Application> createWin32Application(int, char**) {
     return std::make_unique<Win32Application>();
 }

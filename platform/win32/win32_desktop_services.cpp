@@ -1,6 +1,7 @@
-// Desktop services (paintIntoWindow, openUrl) on Windows: BitBlt from a DIB section kept for the
-// preview's passes into the host window's device context; ShellExecuteA "open".
+// Desktop services (paintIntoWin32Window, openUrl) on Windows: BitBlt from a DIB section kept for
+// the preview's passes into the host window's device context; ShellExecuteA "open".
 #include "platform/desktop_services.h"
+#include "platform/win32/win32_services.h"
 
 #include <windows.h>
 
@@ -64,7 +65,8 @@ bool prepare(const Bitmap& picture, int width, int height) {
 
 } // namespace
 
-void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int width, int height) {
+void paintIntoWin32Window(uintptr_t window, const Bitmap& picture, int x, int y, int width,
+                          int height) {
     HWND host = reinterpret_cast<HWND>(window);
     width = std::min(width, picture.width);
     height = std::min(height, picture.height);

@@ -1,11 +1,11 @@
-// Display modes (enumDisplaySettings, changeDisplaySettings, restoreDisplaySettings) on
+// Display modes (win32EnumDisplaySettings, win32ChangeDisplaySettings, and the rest) on
 // Windows: EnumDisplaySettingsA and ChangeDisplaySettingsA with CDS_FULLSCREEN, whose change the
 // system takes back by itself when the process ends.
-#include "platform/display_modes.h"
+#include "platform/win32/win32_services.h"
 
 #include <windows.h>
 
-bool enumDisplaySettings(int index, SystemDisplayMode& mode) {
+bool win32EnumDisplaySettings(int index, SystemDisplayMode& mode) {
     DEVMODEA dm{};
     dm.dmSize = sizeof dm;
     if (index < 0 || !EnumDisplaySettingsA(nullptr, static_cast<DWORD>(index), &dm)) {
@@ -21,7 +21,7 @@ bool enumDisplaySettings(int index, SystemDisplayMode& mode) {
     return true;
 }
 
-int changeDisplaySettings(const SystemDisplayMode& mode) {
+int win32ChangeDisplaySettings(const SystemDisplayMode& mode) {
     DEVMODEA dm{};
     dm.dmSize = sizeof dm;
     if (!EnumDisplaySettingsA(nullptr, static_cast<DWORD>(mode.id), &dm)) {
@@ -34,12 +34,12 @@ int changeDisplaySettings(const SystemDisplayMode& mode) {
     return ChangeDisplaySettingsA(&dm, CDS_FULLSCREEN);
 }
 
-void restoreDisplaySettings() {
+void win32RestoreDisplaySettings() {
     // No mode: back to the one stored in the registry; harmless when nothing was changed.
     ChangeDisplaySettingsA(nullptr, CDS_FULLSCREEN);
 }
 
-bool runDisplayModeGuardian(int, char**, int&) {
+bool runWin32ModeGuardian(int, char**, int&) {
     // Windows takes a CDS_FULLSCREEN mode back itself when the process ends, however it ends.
     return false;
 }

@@ -1,13 +1,14 @@
-// The form (FormView, createFormView) on Win32: one window of the class "TForm1" with native
+// The form (FormView, createWin32Form) on Win32: one window of the class "TForm1" with native
 // controls at the layout's pixel positions, its input reported to FormEvents, the stop timer,
 // the start-up log drawn with GDI on an off-screen bitmap, and the preview as a child window of
 // the host that ends when the host goes. Its icon and preview logo are resources of the program,
 // as a Windows saver carries them (Explorer shows that icon); of the art it is given, the form
 // uses the link text.
-#include "platform/form_view.h"
+#include "platform/win32/win32_services.h"
 
 #include "platform/error_display.h"
 #include "platform/exception.h"
+#include "platform/form_layout.h"
 #include "platform/text_lines.h"
 #include "platform/win32/resources.h"
 #include "platform/win32/win32_loop.h"
@@ -20,17 +21,10 @@
 namespace {
 
 constexpr const char* className = "TForm1";
-constexpr int clientWidthStored = 280;
-constexpr int clientHeightStored = 352;
-constexpr int storedLeft = 736; // the preview's place
-constexpr int storedTop = 361;
-constexpr int button1BottomGap = clientHeightStored - 304;
-constexpr int label2Height = 16;
-constexpr UINT stopMs = 30000;
+constexpr const FormLayout& layout = formLayout;
 // How often the preview looks whether its host is still there; the system destroys the child
 // with its host, this catches a host that was never a window.
 constexpr UINT hostCheckMs = 250;
-constexpr COLORREF navy = RGB(0, 0, 128);
 
 enum TimerId : UINT_PTR { stopTimerId = 1, hostTimerId = 2 };
 enum ControlId : int {
@@ -51,6 +45,13 @@ constexpr DWORD dialogStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD dialogExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_CONTROLPARENT;
 
 LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The layout's font at a pixel height (as a negative height asks GDI for).
+HFONT layoutFont(int pixels, int weight, BOOL underline) {
+    return CreateFontA(-pixels, 0, 0, 0, weight, FALSE, underline, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_SWISS, layout.fontName);
+}
 
 void registerClass() {
     static bool registered = false;
@@ -105,43 +106,40 @@ class Win32Form : public FormView, public Win32MainForm {
 public:
     explicit Win32Form(const FormArt& art) : logoPicture(loadLogo()) {
         registerClass();
-        formFont = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                               DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
-        linkFont = CreateFontA(-13, 0, 0, 0, FW_BOLD, FALSE, TRUE, FALSE, DEFAULT_CHARSET,
-                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                               DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
-        RECT outer{0, 0, clientWidthStored, clientHeightStored};
+        formFont = layoutFont(layout.fontPixels, FW_NORMAL, FALSE);
+        linkFont = layoutFont(layout.linkFontPixels, FW_BOLD, TRUE);
+        background = CreateSolidBrush(static_cast<COLORREF>(layout.colour));
+        RECT outer{0, 0, layout.clientWidth, layout.clientHeight};
         AdjustWindowRectEx(&outer, dialogStyle, FALSE, dialogExStyle);
-        window = CreateWindowExA(dialogExStyle, className, "Settings", dialogStyle, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), this);
+        window =
+            CreateWindowExA(dialogExStyle, className, layout.caption, dialogStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top,
+                            nullptr, nullptr, GetModuleHandleA(nullptr), this);
         if (window == nullptr) {
             throw Exception("Cannot create the form's window");
         }
 
-        // The layout's positions, with those inside a group box made relative to the form.
-        groupBox1 = control("BUTTON", "Hardware Settings", BS_GROUPBOX, 8, 8, 265, 89, idGroupBox1);
-        label1 = control("STATIC", "Resolution", SS_LEFT, 8 + 8, 8 + 27, 50, 13, idLabel1);
-        res = control("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, 8 + 64,
-                      8 + 24, 193, 21 + 200, idRes);
-        resAdd("desktop resolution");
-        sound = control("BUTTON", "Enable Sound", BS_AUTOCHECKBOX | WS_TABSTOP, 8 + 8, 8 + 64, 97,
-                        17, idSound);
-        setSoundChecked(true);
-        customBox = control("BUTTON", "Customize", BS_GROUPBOX, 8, 104, 265, 193, idCustomBox);
-        customStrings = control("EDIT", "",
+        groupBox1 = control("BUTTON", layout.groupBox1, BS_GROUPBOX, idGroupBox1);
+        label1 = control("STATIC", layout.label1, SS_LEFT, idLabel1);
+        ControlLayout resWithList = layout.res;
+        resWithList.height += 200; // a combo box's height takes in its open list
+        res = control("COMBOBOX", resWithList,
+                      CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, idRes);
+        resAdd(layout.resFirstItem);
+        sound = control("BUTTON", layout.sound, BS_AUTOCHECKBOX | WS_TABSTOP, idSound);
+        setSoundChecked(layout.soundChecked);
+        customBox = control("BUTTON", layout.customBox, BS_GROUPBOX, idCustomBox);
+        customStrings = control("EDIT", layout.customStrings,
                                 ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL |
                                     WS_BORDER | WS_TABSTOP,
-                                8 + 8, 104 + 16, 249, 137, idCustomStrings);
-        button2 = control("BUTTON", "Default", BS_PUSHBUTTON | WS_TABSTOP, 8 + 184, 104 + 160, 75,
-                          25, idButton2);
-        button1 = control("BUTTON", "OK", BS_PUSHBUTTON | WS_TABSTOP, 200, 304, 75, 25, idButton1);
-        label2 =
-            control("STATIC", art.linkText.c_str(), SS_CENTER | SS_NOTIFY, 0,
-                    clientHeightStored - label2Height, clientWidthStored, label2Height, idLabel2);
+                                idCustomStrings);
+        button2 = control("BUTTON", layout.button2, BS_PUSHBUTTON | WS_TABSTOP, idButton2);
+        button1 = control("BUTTON", layout.button1, BS_PUSHBUTTON | WS_TABSTOP, idButton1);
+        ControlLayout link = layout.label2;
+        link.text = art.linkText.c_str();
+        label2 = control("STATIC", link, SS_CENTER | SS_NOTIFY, idLabel2);
         SendMessageA(label2, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont), FALSE);
-        fitLabel(label1, 8 + 64);
+        fitLabel(label1, layout.res.left);
         applyVisibility();
 
         if (win32MainForm() == nullptr) {
@@ -162,6 +160,7 @@ public:
         releaseLog();
         DeleteObject(formFont);
         DeleteObject(linkFont);
+        DeleteObject(background);
         if (fittedFont != nullptr) {
             DeleteObject(fittedFont);
         }
@@ -272,7 +271,7 @@ public:
         if (IsWindow(host)) {
             SetParent(window, host);
         }
-        SetWindowPos(window, nullptr, storedLeft, storedTop, 0, 0,
+        SetWindowPos(window, nullptr, layout.left, layout.top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
         SetTimer(window, hostTimerId, hostCheckMs, nullptr);
     }
@@ -349,7 +348,9 @@ public:
         InvalidateRect(window, nullptr, TRUE);
     }
 
-    void enableStopTimer() override { SetTimer(window, stopTimerId, stopMs, nullptr); }
+    void enableStopTimer() override {
+        SetTimer(window, stopTimerId, static_cast<UINT>(layout.stopTimerMs), nullptr);
+    }
 
     const Bitmap& logo() const override { return logoPicture; }
 
@@ -362,11 +363,11 @@ public:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-    HWND control(const char* kind, const char* text, DWORD style, int x, int y, int w, int h,
-                 int id) {
+    // A control of the window class kind at the layout's rectangle, with its text.
+    HWND control(const char* kind, const ControlLayout& at, DWORD style, int id) {
         HWND made = CreateWindowExA(std::strcmp(kind, "EDIT") == 0 ? WS_EX_CLIENTEDGE : 0, kind,
-                                    text, WS_CHILD | style, x, y, w, h, window,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                    at.text, WS_CHILD | style, at.left, at.top, at.width, at.height,
+                                    window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                     GetModuleHandleA(nullptr), nullptr);
         if (made == nullptr) {
             throw Exception(std::string("Cannot create the form's ") + kind);
@@ -386,12 +387,8 @@ private:
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
         const int room = rightEdge - r.left - 2;
         HDC dc = GetDC(label);
-        for (int size = 11; size >= 8; --size) {
-            HFONT font = size == 11 ? formFont
-                                    : CreateFontA(-size, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                                  DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+        for (int size = layout.fontPixels; size >= 8; --size) {
+            HFONT font = size == layout.fontPixels ? formFont : layoutFont(size, FW_NORMAL, FALSE);
             HGDIOBJ old = SelectObject(dc, font);
             SIZE extent{};
             GetTextExtentPoint32A(dc, text, length, &extent);
@@ -433,9 +430,9 @@ private:
             return; // still being made
         }
         const int w = clientWidth(), h = clientHeight();
-        SetWindowPos(button1, nullptr, 200, h - button1BottomGap, 0, 0,
+        SetWindowPos(button1, nullptr, layout.button1.left, h - layout.button1BottomGap(), 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        SetWindowPos(label2, nullptr, 0, h - label2Height, w, label2Height,
+        SetWindowPos(label2, nullptr, 0, h - layout.label2.height, w, layout.label2.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         if (resizeHandler) {
             runGuarded(resizeHandler);
@@ -479,6 +476,7 @@ private:
     HFONT formFont = nullptr;
     HFONT linkFont = nullptr;
     HFONT fittedFont = nullptr; // a smaller font for a label, when one was needed
+    HBRUSH background = nullptr;
 
     FormEvents* events = nullptr;
     std::function<void()> resizeHandler;
@@ -508,8 +506,7 @@ LRESULT Win32Form::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         RECT r = clientRect();
         FillRect(reinterpret_cast<HDC>(wParam), &r,
-                 panelVisible ? GetSysColorBrush(COLOR_BTNFACE)
-                              : static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+                 panelVisible ? GetSysColorBrush(COLOR_BTNFACE) : background);
         return 1;
     }
     case WM_PAINT: {
@@ -525,7 +522,7 @@ LRESULT Win32Form::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORBTN: {
         HDC dc = reinterpret_cast<HDC>(wParam);
         if (reinterpret_cast<HWND>(lParam) == label2) {
-            SetTextColor(dc, navy);
+            SetTextColor(dc, static_cast<COLORREF>(layout.linkColour));
         }
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
@@ -621,6 +618,6 @@ LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 } // namespace
 
-std::unique_ptr<FormView> createFormView(const FormArt& art) {
+std::unique_ptr<FormView> createWin32Form(const FormArt& art) {
     return std::make_unique<Win32Form>(art);
 }

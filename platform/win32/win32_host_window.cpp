@@ -2,8 +2,9 @@
 #include "platform/host_window.h"
 
 #include "platform/exception.h"
+#include "platform/win32/win32_services.h"
 
-std::unique_ptr<HostWindow> openHostWindow(uintptr_t) {
+std::unique_ptr<HostWindow> openWin32HostWindow(uintptr_t) {
     throw Exception("--root and --window-id are for X11 saver hosts; Windows runs savers with "
                     "/s and /p");
 }

@@ -1,24 +1,25 @@
-// Desktop capture (captureScreen) on Windows: a GDI copy of the screen's device context into a
-// 24-bit DIB section. Unlike a simulated Print Screen it leaves the clipboard alone and cannot
+// Desktop capture (captureWin32Screen) on Windows: a GDI copy of the screen's device context into
+// a 24-bit DIB section. Unlike a simulated Print Screen it leaves the clipboard alone and cannot
 // wait for a picture that never comes.
+#include "platform/win32/win32_services.h"
+
 #include "platform/exception.h"
-#include "platform/screen_capture.h"
 
 #include <windows.h>
 
 #include <cstring>
 
-int screenWidth() {
+int win32ScreenWidth() {
     return GetSystemMetrics(SM_CXSCREEN);
 }
 
-int screenHeight() {
+int win32ScreenHeight() {
     return GetSystemMetrics(SM_CYSCREEN);
 }
 
-Bitmap captureScreen() {
-    const int width = screenWidth();
-    const int height = screenHeight();
+Bitmap captureWin32Screen() {
+    const int width = win32ScreenWidth();
+    const int height = win32ScreenHeight();
     if (width <= 0 || height <= 0) {
         throw Exception("Cannot read the screen");
     }

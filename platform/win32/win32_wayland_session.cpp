@@ -3,7 +3,7 @@
 
 #include "platform/exception.h"
 
-bool waylandSessionAvailable() {
+bool isWaylandWindowSystem(const WindowSystem&) {
     return false;
 }
 
@@ -13,8 +13,4 @@ int runWaylandSupervisor(const std::vector<std::string>&) {
 
 std::unique_ptr<WaylandOutputRun> openWaylandOutputRun(uint32_t) {
     throw Exception("There is no Wayland on Windows");
-}
-
-bool waylandDisplayMode(int, SystemDisplayMode&) {
-    return false;
 }

@@ -1,8 +1,8 @@
 // GL procedure lookup through GLX (glXGetProcAddressARB).
-#include "platform/gl_proc.h"
+#include "platform/x11/x11_services.h"
 
 #include <GL/glx.h>
 
-void* glProcAddress(const char* name) {
+void* glxProcAddress(const char* name) {
     return reinterpret_cast<void*>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)));
 }

@@ -1,7 +1,7 @@
-// The OpenGL surface (GlSurface) on GLX: the best frame-buffer configuration
+// The OpenGL surface (createGlxSurface) on GLX: the best frame-buffer configuration
 // for the descriptor, drawn through a child window of that configuration's visual that covers
 // the form's client area, a direct context made current on it, glXSwapBuffers.
-#include "platform/gl_surface.h"
+#include "platform/x11/x11_services.h"
 
 #include "platform/exception.h"
 #include "platform/x11/x11_connection.h"
@@ -63,9 +63,8 @@ PixelFormatCandidate describe(Display* display, GLXFBConfig config) {
     return c;
 }
 
-} // namespace
-
-struct GlSurface::Native {
+// What the surface holds of X and GLX.
+struct Native {
     Display* display = nullptr;
     Window child = None;
     Colormap colormap = None;
@@ -94,13 +93,28 @@ struct GlSurface::Native {
     }
 };
 
-GlSurface::GlSurface(const NativeWindow& window, int width, int height,
-                     const PixelFormatDescriptor& descriptor) {
+class GlxSurface final : public GlSurface {
+public:
+    GlxSurface(const NativeWindow& window, int width, int height,
+               const PixelFormatDescriptor& descriptor);
+    ~GlxSurface() override { native.release(); }
+    GlxSurface(const GlxSurface&) = delete;
+    GlxSurface& operator=(const GlxSurface&) = delete;
+
+    void resize(int width, int height) override;
+    void swapBuffers() override;
+    void hide() override;
+
+private:
+    Native native;
+};
+
+GlxSurface::GlxSurface(const NativeWindow& window, int width, int height,
+                       const PixelFormatDescriptor& descriptor) {
     Display* display = static_cast<Display*>(window.display);
     if (!display || window.handle == 0)
         throw Exception("SetPixelFormat failed");
-    native = new Native;
-    native->display = display;
+    native.display = display;
     try {
         // The pixel format: a configuration with a visual, then a child window of that visual.
         std::vector<GLXFBConfig> configs = usableConfigs(display, descriptor.doubleBuffer);
@@ -119,69 +133,67 @@ GlSurface::GlSurface(const NativeWindow& window, int width, int height,
         {
             X11ErrorTrap trap(display);
             Window parent = static_cast<Window>(window.handle);
-            native->colormap =
+            native.colormap =
                 XCreateColormap(display, DefaultRootWindow(display), visual->visual, AllocNone);
             XSetWindowAttributes attributes{};
-            attributes.colormap = native->colormap;
+            attributes.colormap = native.colormap;
             attributes.border_pixel = 0;
             attributes.background_pixmap = None; // no flash of a background between frames
             attributes.event_mask = 0;           // input goes on to the form
-            native->child =
+            native.child =
                 XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(width > 0 ? width : 1),
                               static_cast<unsigned>(height > 0 ? height : 1), 0, visual->depth,
                               InputOutput, visual->visual,
                               CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &attributes);
-            XMapWindow(display, native->child);
+            XMapWindow(display, native.child);
             bool failed = trap.failed();
             XFree(visual);
             if (failed) {
                 // The window was never made, so there is nothing to destroy.
-                native->child = None;
+                native.child = None;
                 throw Exception("SetPixelFormat failed");
             }
         }
 
         {
             X11ErrorTrap trap(display);
-            native->context = glXCreateNewContext(display, config, GLX_RGBA_TYPE, nullptr, True);
-            if (trap.failed() || !native->context)
+            native.context = glXCreateNewContext(display, config, GLX_RGBA_TYPE, nullptr, True);
+            if (trap.failed() || !native.context)
                 throw Exception("wglCreateContext failed");
         }
         {
             X11ErrorTrap trap(display);
-            Bool current = glXMakeCurrent(display, native->child, native->context);
+            Bool current = glXMakeCurrent(display, native.child, native.context);
             if (trap.failed() || !current)
                 throw Exception("wglMakeCurrent failed");
         }
     } catch (...) {
-        native->release();
-        delete native;
-        native = nullptr;
+        native.release();
         throw;
     }
 }
 
-GlSurface::~GlSurface() {
-    if (native) {
-        native->release();
-        delete native;
-    }
-}
-
-void GlSurface::resize(int width, int height) {
+void GlxSurface::resize(int width, int height) {
     if (width > 0 && height > 0) {
-        XResizeWindow(native->display, native->child, static_cast<unsigned>(width),
+        XResizeWindow(native.display, native.child, static_cast<unsigned>(width),
                       static_cast<unsigned>(height));
-        XFlush(native->display);
+        XFlush(native.display);
     }
 }
 
-void GlSurface::swapBuffers() {
-    glXSwapBuffers(native->display, native->child);
+void GlxSurface::swapBuffers() {
+    glXSwapBuffers(native.display, native.child);
 }
 
-void GlSurface::hide() {
-    XUnmapWindow(native->display, native->child);
+void GlxSurface::hide() {
+    XUnmapWindow(native.display, native.child);
     // The form's repaint of the uncovered area must come before anything it paints afterwards.
-    XSync(native->display, False);
+    XSync(native.display, False);
+}
+
+} // namespace
+
+std::unique_ptr<GlSurface> createGlxSurface(const NativeWindow& window, int width, int height,
+                                            const PixelFormatDescriptor& descriptor) {
+    return std::make_unique<GlxSurface>(window, width, height, descriptor);
 }

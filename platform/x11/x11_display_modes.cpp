@@ -1,8 +1,8 @@
-// Display modes (enumDisplaySettings, changeDisplaySettings, restoreDisplaySettings) on XRandR:
+// Display modes on XRandR, the X11 window system's entry (x11_services.h):
 // the modes of the primary output (or the first connected one) of the default screen, switched
 // on that output's CRTC, with the screen resized to hold it. A mode guardian process gives the
 // mode back when the program dies without doing so.
-#include "platform/display_modes.h"
+#include "platform/x11/x11_services.h"
 
 #include "platform/posix/mode_guardian.h"
 #include "platform/x11/x11_connection.h"
@@ -382,10 +382,9 @@ void restoreForGuardian(const std::vector<std::string>& words, const std::string
     XCloseDisplay(display);
 }
 
-
 } // namespace
 
-bool enumDisplaySettings(int index, SystemDisplayMode& mode) {
+bool x11EnumDisplaySettings(int index, SystemDisplayMode& mode) {
     if (index < 0)
         return false;
     Display* display = modeDisplay();
@@ -399,7 +398,7 @@ bool enumDisplaySettings(int index, SystemDisplayMode& mode) {
     return true;
 }
 
-int changeDisplaySettings(const SystemDisplayMode& mode) {
+int x11ChangeDisplaySettings(const SystemDisplayMode& mode) {
     Display* display = modeDisplay();
     if (!display)
         return -1;
@@ -465,7 +464,7 @@ int changeDisplaySettings(const SystemDisplayMode& mode) {
                          current.info->y, rotation, outputs, 0, 0, 0, 0);
 }
 
-void restoreDisplaySettings() {
+void x11RestoreDisplaySettings() {
     if (!saved.valid)
         return;
     Display* display = modeDisplay();
@@ -474,6 +473,6 @@ void restoreDisplaySettings() {
     saved = SavedConfiguration();
 }
 
-bool runDisplayModeGuardian(int argc, char** argv, int& status) {
+bool runX11ModeGuardian(int argc, char** argv, int& status) {
     return runModeGuardianIfAsked(argc, argv, restoreForGuardian, status);
 }

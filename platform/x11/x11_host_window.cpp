@@ -1,4 +1,4 @@
-// Host windows (openHostWindow) on Xlib: a window of the saver host, watched for its size and
+// Host windows (openX11HostWindow) on Xlib: a window of the saver host, watched for its size and
 // its end; or, for the root window, a window of our own that stands in for it.
 #include "platform/host_window.h"
 
@@ -6,6 +6,7 @@
 #include "platform/x11/x11_capture.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_host_window.h"
+#include "platform/x11/x11_services.h"
 
 #include <X11/Xatom.h>
 
@@ -203,7 +204,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<HostWindow> openHostWindow(uintptr_t window) {
+std::unique_ptr<HostWindow> openX11HostWindow(uintptr_t window) {
     return std::make_unique<X11HostWindow>(window);
 }
 

@@ -1,8 +1,8 @@
-// Painting into another program's window (paintIntoWindow) on X11: XPutImage into a window of our
-// own, made a child of the host at the picture's place, so that the picture shows over whatever
+// Painting into another program's window (paintIntoX11Window) on X11: XPutImage into a window of
+// our own, made a child of the host at the picture's place, so that the picture shows over whatever
 // windows the host has inside itself (a host whose whole area is an inner window would otherwise
 // hide it). The X errors of a host that is gone (or never was) are taken as "nothing painted".
-#include "platform/desktop_services.h"
+#include "platform/x11/x11_services.h"
 
 #include "platform/x11/x11_connection.h"
 
@@ -122,7 +122,8 @@ XImage* previewImage(Display* display, const XWindowAttributes& host, Window win
 
 } // namespace
 
-void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int width, int height) {
+void paintIntoX11Window(uintptr_t window, const Bitmap& picture, int x, int y, int width,
+                        int height) {
     Display* display = x11Display();
     width = std::min(width, picture.width);
     height = std::min(height, picture.height);

@@ -1,7 +1,7 @@
-// Desktop capture (captureScreen, screenWidth, screenHeight) on Xlib: the root window of the
-// default screen read through shared memory (MIT-SHM) where the server offers it, else with
+// Desktop capture (captureX11Screen, x11ScreenWidth, x11ScreenHeight) on Xlib: the root window of
+// the default screen read through shared memory (MIT-SHM) where the server offers it, else with
 // XGetImage, converted from its true-colour visual's masks to 32-bit BGRX.
-#include "platform/screen_capture.h"
+#include "platform/x11/x11_services.h"
 
 #include "platform/exception.h"
 #include "platform/x11/x11_capture.h"
@@ -153,17 +153,17 @@ void convertRows(XImage& image, Bitmap& picture, int top) {
 
 } // namespace
 
-int screenWidth() {
+int x11ScreenWidth() {
     int width = 0, height = 0;
     return rootSize(width, height) ? width : 0;
 }
 
-int screenHeight() {
+int x11ScreenHeight() {
     int width = 0, height = 0;
     return rootSize(width, height) ? height : 0;
 }
 
-Bitmap captureScreen() {
+Bitmap captureX11Screen() {
     Display* display = x11Display();
     int width = 0, height = 0;
     if (!display || !rootSize(width, height))

@@ -4,7 +4,7 @@
 // a key, a click or the eleventh mouse motion.
 #include "e2e.h"
 #include "platform/display_modes.h"
-#include "platform/screen_capture.h"
+#include "platform/window_system.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib defines Bool as a macro.
@@ -36,14 +36,14 @@ struct Size {
 };
 
 Size screenSize() {
-    return {screenWidth(), screenHeight()};
+    return {windowSystem().screenWidth(), windowSystem().screenHeight()};
 }
 
 // The list position the settings give a mode: 1 + its place among the offered modes.
 int settingsIndexOf(int width, int height) {
     SystemDisplayMode mode;
     int offered = 0;
-    for (int i = 0; enumDisplaySettings(i, mode); ++i) {
+    for (int i = 0; windowSystem().enumDisplaySettings(i, mode); ++i) {
         const DisplayMode& m = mode.mode;
         if (m.bitsPerPixel > 8 && m.width > 600 && m.width < 1601) {
             ++offered;
@@ -144,7 +144,7 @@ protected:
     }
     void TearDown() override {
         run.reset(); // killed first, only on failure: the tests end their runs themselves
-        restoreDisplaySettings();
+        windowSystem().restoreDisplaySettings();
     }
 
     void storeResolution(int index) {
@@ -163,7 +163,7 @@ protected:
     std::string log() { return run->standardOutput() + run->standardError(); }
     bool logHas(const std::string& text) { return log().find(text) != std::string::npos; }
     // The intro has begun: the screen is no longer the plain black of a fresh window.
-    bool framesShown() { return !allBlack(captureScreen()); }
+    bool framesShown() { return !allBlack(windowSystem().captureScreen()); }
     void expectEndsWithTheDesktopBack() {
         EXPECT_TRUE(waitUntil([&] { return ended(); }, 30)) << log();
         // A run that dies in its teardown (an X error ends the process by default) may never
@@ -259,7 +259,7 @@ TEST_F(FullScreenRun, FailedStartShowsTheLogInTheWarningColourUntilAKey) {
     // margin) are in the warning colour.
     EXPECT_TRUE(waitUntil(
         [&] {
-            Bitmap screen = captureScreen();
+            Bitmap screen = windowSystem().captureScreen();
             return warmPixels(screen, 400, 16, 600, 400) > 5 &&
                    warmPixels(screen, 16, 16, 300, 400) > 40;
         },
@@ -282,8 +282,9 @@ TEST_F(FullScreenRun, FailedStartEndsByItselfAfterThirtySeconds) {
 TEST_F(FullScreenRun, StartedRunShowsChangingFramesWithoutACursorAndEndsOnAClick) {
     start({"/s", "--ignore-requirements"});
     ASSERT_TRUE(waitUntil([&] { return framesShown(); }, 60)) << log();
-    Bitmap first = captureScreen();
-    EXPECT_TRUE(waitUntil([&] { return captureScreen().pixels != first.pixels; }, 20));
+    Bitmap first = windowSystem().captureScreen();
+    EXPECT_TRUE(
+        waitUntil([&] { return windowSystem().captureScreen().pixels != first.pixels; }, 20));
     EXPECT_TRUE(cursorHidden());
     click();
     expectEndsWithTheDesktopBack();
@@ -295,13 +296,15 @@ TEST_F(FullScreenRun, TenMotionsLeaveTheRunGoingAndTheEleventhEndsIt) {
     // One motion per frame: the program reads each before the next comes, so that none can
     // merge with another on the way.
     for (int i = 1; i <= 10; ++i) {
-        Bitmap before = captureScreen();
+        Bitmap before = windowSystem().captureScreen();
         moveTo(100 + 10 * i, 100 + 5 * i);
-        EXPECT_TRUE(waitUntil([&] { return captureScreen().pixels != before.pixels; }, 20));
+        EXPECT_TRUE(
+            waitUntil([&] { return windowSystem().captureScreen().pixels != before.pixels; }, 20));
         ASSERT_FALSE(ended()) << "ended on motion " << i;
     }
-    Bitmap before = captureScreen();
-    EXPECT_TRUE(waitUntil([&] { return captureScreen().pixels != before.pixels; }, 20));
+    Bitmap before = windowSystem().captureScreen();
+    EXPECT_TRUE(
+        waitUntil([&] { return windowSystem().captureScreen().pixels != before.pixels; }, 20));
     EXPECT_FALSE(ended());
     moveTo(300, 300);
     expectEndsWithTheDesktopBack();

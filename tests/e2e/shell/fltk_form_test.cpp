@@ -2,6 +2,7 @@
 // X input: what TForm1 relies on from them.
 #include "platform/application.h"
 #include "platform/form_view.h"
+#include "platform/window_system.h"
 
 #include "e2e.h"
 
@@ -36,7 +37,7 @@ bool pumpUntil(FormView& form, const std::function<bool()>& condition) {
 }
 
 TEST(FltkForm, TheResolutionListTakesAnyTextAndSelectsNothingOutsideIt) {
-    auto form = createFormView({});
+    auto form = windowSystem().createFormView({});
     EXPECT_EQ(form->resCount(), 1);          // "desktop resolution"
     EXPECT_EQ(form->resSelectedIndex(), -1); // until the settings select an entry
     form->resSelect(0);
@@ -53,7 +54,7 @@ TEST(FltkForm, TheResolutionListTakesAnyTextAndSelectsNothingOutsideIt) {
 }
 
 TEST(FltkForm, TheMemoKeepsItsLinesAsGiven) {
-    auto form = createFormView({});
+    auto form = windowSystem().createFormView({});
     EXPECT_TRUE(form->customLines().empty());
     const std::vector<std::string> lines{"one", "", "with blank", "a,b"};
     form->setCustomLines(lines);
@@ -65,7 +66,7 @@ TEST(FltkForm, TheMemoKeepsItsLinesAsGiven) {
 }
 
 TEST(FltkForm, SizesCountTheFrameUntilTheFormGoesFullScreen) {
-    auto form = createFormView({});
+    auto form = windowSystem().createFormView({});
     EXPECT_EQ(form->clientWidth(), 280);
     EXPECT_EQ(form->clientHeight(), 352);
     EXPECT_GT(form->width(), 280);
@@ -101,7 +102,7 @@ struct TeardownEvents : CountingEvents {
 };
 
 TEST(FltkForm, FullScreenInputReachesTheEventsAndCloseReportsOnce) {
-    auto form = createFormView({});
+    auto form = windowSystem().createFormView({});
     TeardownEvents events;
     events.form = form.get();
     form->setEvents(&events);
@@ -133,7 +134,7 @@ TEST(FltkForm, FullScreenInputReachesTheEventsAndCloseReportsOnce) {
 }
 
 TEST(FltkForm, EveryMotionEventCountsAlsoInABurst) {
-    auto form = createFormView({});
+    auto form = windowSystem().createFormView({});
     CountingEvents events;
     form->setEvents(&events);
     form->setCaption("kelvara motion test");
@@ -153,7 +154,7 @@ TEST(FltkForm, EveryMotionEventCountsAlsoInABurst) {
 }
 
 TEST(FltkForm, TheStartUpLogStaysPaintedOverLaterExposes) {
-    auto form = createFormView({});
+    auto form = windowSystem().createFormView({});
     form->makeFullScreen();
     form->show();
     (void)form->nativeWindow(); // the GL picture owns the window from here on
@@ -186,8 +187,8 @@ TEST(FltkForm, TheStartUpLogStaysPaintedOverLaterExposes) {
 }
 
 TEST(FltkApplication, IdleCallsRunBackToBackOrAtThePaceAndTerminateEndsTheLoop) {
-    auto application = createApplication(0, nullptr);
-    auto form = createFormView({});
+    auto application = windowSystem().createApplication(0, nullptr);
+    auto form = windowSystem().createFormView({});
     form->keepHidden(); // nothing shows
     int calls = 0;
     application->setIdleHandler([&](bool& done) {
@@ -199,7 +200,7 @@ TEST(FltkApplication, IdleCallsRunBackToBackOrAtThePaceAndTerminateEndsTheLoop) 
     application->run();
     EXPECT_EQ(calls, 50);
 
-    auto paced = createApplication(0, nullptr);
+    auto paced = windowSystem().createApplication(0, nullptr);
     int pacedCalls = 0;
     paced->setIdleHandler(
         [&](bool& done) {
@@ -215,8 +216,8 @@ TEST(FltkApplication, IdleCallsRunBackToBackOrAtThePaceAndTerminateEndsTheLoop) 
 }
 
 TEST(FltkApplication, ATerminationSignalClosesTheMainFormThroughItsTeardown) {
-    auto application = createApplication(0, nullptr);
-    auto form = createFormView({});
+    auto application = windowSystem().createApplication(0, nullptr);
+    auto form = windowSystem().createFormView({});
     CountingEvents events;
     form->setEvents(&events);
     form->keepHidden();
@@ -231,8 +232,8 @@ TEST(FltkApplication, ATerminationSignalClosesTheMainFormThroughItsTeardown) {
 }
 
 TEST(FltkApplication, AnXErrorIsReportedAndTheProgramGoesOn) {
-    auto application = createApplication(0, nullptr);
-    auto form = createFormView({});
+    auto application = windowSystem().createApplication(0, nullptr);
+    auto form = windowSystem().createFormView({});
     form->setCaption("kelvara error test");
     form->show();
     ASSERT_NE(e2e::waitForWindow("kelvara error test"), e2e::noWindow);

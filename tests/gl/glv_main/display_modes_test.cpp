@@ -1,6 +1,7 @@
 // The display modes of the test X server (Xorg with the dummy driver): listed, switched and
 // given back.
 #include "platform/display_modes.h"
+#include "platform/window_system.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib defines Bool as a macro.
@@ -13,7 +14,7 @@ namespace {
 std::vector<SystemDisplayMode> allModes() {
     std::vector<SystemDisplayMode> modes;
     SystemDisplayMode mode;
-    for (int i = 0; enumDisplaySettings(i, mode); ++i)
+    for (int i = 0; windowSystem().enumDisplaySettings(i, mode); ++i)
         modes.push_back(mode);
     return modes;
 }
@@ -55,11 +56,11 @@ TEST(DisplayModes, ListsTheOutputsModesWithDepthAndRoundedRefresh) {
     EXPECT_NE(find(modes, 800, 600), nullptr);
 
     SystemDisplayMode beyond;
-    EXPECT_FALSE(enumDisplaySettings(static_cast<int>(modes.size()), beyond));
-    EXPECT_FALSE(enumDisplaySettings(-1, beyond));
+    EXPECT_FALSE(windowSystem().enumDisplaySettings(static_cast<int>(modes.size()), beyond));
+    EXPECT_FALSE(windowSystem().enumDisplaySettings(-1, beyond));
     // Listing again gives the same first mode.
     SystemDisplayMode first;
-    ASSERT_TRUE(enumDisplaySettings(0, first));
+    ASSERT_TRUE(windowSystem().enumDisplaySettings(0, first));
     EXPECT_EQ(first.id, modes[0].id);
 }
 
@@ -71,19 +72,19 @@ TEST(DisplayModes, SwitchesToAModeAndRestoresTheOldOneOnlyOnce) {
     ASSERT_NE(small, nullptr);
     ASSERT_NE(large, nullptr);
 
-    ASSERT_EQ(changeDisplaySettings(*small), 0);
+    ASSERT_EQ(windowSystem().changeDisplaySettings(*small), 0);
     EXPECT_EQ(currentScreenSize().width, 800);
     EXPECT_EQ(currentScreenSize().height, 600);
     // A second change still restores to the mode before the first one.
-    ASSERT_EQ(changeDisplaySettings(*large), 0);
+    ASSERT_EQ(windowSystem().changeDisplaySettings(*large), 0);
     EXPECT_EQ(currentScreenSize().width, 1280);
     EXPECT_EQ(currentScreenSize().height, 1024);
 
-    restoreDisplaySettings();
+    windowSystem().restoreDisplaySettings();
     EXPECT_EQ(currentScreenSize().width, before.width);
     EXPECT_EQ(currentScreenSize().height, before.height);
     // Harmless without a change in between.
-    restoreDisplaySettings();
+    windowSystem().restoreDisplaySettings();
     EXPECT_EQ(currentScreenSize().width, before.width);
 }
 
@@ -91,8 +92,8 @@ TEST(DisplayModes, RefusesAModeTheOutputDoesNotOffer) {
     SystemDisplayMode unknown;
     unknown.mode = {800, 600, 32, 60};
     unknown.id = 0x7fffffff;
-    EXPECT_NE(changeDisplaySettings(unknown), 0);
-    restoreDisplaySettings();
+    EXPECT_NE(windowSystem().changeDisplaySettings(unknown), 0);
+    windowSystem().restoreDisplaySettings();
 }
 
 } // namespace

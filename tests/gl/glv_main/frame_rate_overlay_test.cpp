@@ -3,9 +3,9 @@
 #include "glv_main/frame_rate_overlay.h"
 
 #include "allocation_counter.h"
+#include "common/multitexture.h"
 #include "gl_context.h"
 #include "platform/gl.h"
-#include "shell/multitexture.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include "platform/exception.h"
 #include "platform/gl.h"
 #include "platform/gl_surface.h"
+#include "platform/window_system.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib defines Bool as a macro.
@@ -190,25 +191,25 @@ TEST(InitGraphicsOnX, PassesWithModestRequirementsAndPaintsNothing) {
     requirements.minTextureSize = 512;
     requirements.minTextureUnits = 2;
     DisplayMode mode{};
-    GLV* view = nullptr;
+    std::unique_ptr<GLV> view;
     int32_t performance = -1;
     EXPECT_EQ(InitGraphics(&view, form, requirements, mode, &performance), 1);
     ASSERT_NE(view, nullptr);
     EXPECT_GT(performance, 0);
     EXPECT_EQ(form.paints, 0);
     EXPECT_EQ(form.viewableChildren(), 1);
-    ShutdownGraphics(view);
+    ShutdownGraphics(std::move(view));
 }
 
 TEST(InitGraphicsOnX, SwitchesTheModeUncoversTheLogOnFailureAndShutdownRestores) {
     SystemDisplayMode first;
-    ASSERT_TRUE(enumDisplaySettings(0, first));
+    ASSERT_TRUE(windowSystem().enumDisplaySettings(0, first));
     XlibTestForm form(640, 480);
     int oldWidth = DisplayWidth(form.display, DefaultScreen(form.display));
     SaverRequirements requirements;
     requirements.minPerformance = 2'000'000'000;
     DisplayMode mode{800, 600, 32, 0};
-    GLV* view = nullptr;
+    std::unique_ptr<GLV> view;
     int32_t performance = -1;
     EXPECT_EQ(InitGraphics(&view, form, requirements, mode, &performance), 0);
     EXPECT_EQ(mode.refreshRate, 60);
@@ -222,7 +223,7 @@ TEST(InitGraphicsOnX, SwitchesTheModeUncoversTheLogOnFailureAndShutdownRestores)
     EXPECT_EQ(form.painted.back().text, "Exception: Graphics performance test failed");
     EXPECT_EQ(form.viewableChildren(), 0);
     ASSERT_NE(view, nullptr);
-    ShutdownGraphics(view);
+    ShutdownGraphics(std::move(view));
 
     probe = XOpenDisplay(nullptr);
     EXPECT_EQ(DisplayWidth(probe, DefaultScreen(probe)), oldWidth);

@@ -1,6 +1,6 @@
 // Capturing the desktop of the test X server: size, pixel layout and colours.
 #include "platform/display_modes.h"
-#include "platform/screen_capture.h"
+#include "platform/window_system.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib defines Bool as a macro.
@@ -41,9 +41,9 @@ private:
 
 TEST(ScreenCapture, TakesTheWholeScreenAsBlueGreenRedBytes) {
     ColourPatch patch(100, 50, 0x204080);
-    Bitmap screen = captureScreen();
-    EXPECT_EQ(screen.width, screenWidth());
-    EXPECT_EQ(screen.height, screenHeight());
+    Bitmap screen = windowSystem().captureScreen();
+    EXPECT_EQ(screen.width, windowSystem().screenWidth());
+    EXPECT_EQ(screen.height, windowSystem().screenHeight());
     EXPECT_EQ(screen.bitsPerPixel, 32);
     ASSERT_EQ(screen.pixels.size(), static_cast<size_t>(screen.width) * screen.height * 4);
     const uint8_t* pixel = screen.row(60) + 4 * 110;
@@ -55,17 +55,17 @@ TEST(ScreenCapture, TakesTheWholeScreenAsBlueGreenRedBytes) {
 TEST(ScreenCapture, FollowsTheScreenSizeAcrossAModeSwitch) {
     SystemDisplayMode mode;
     bool found = false;
-    for (int i = 0; !found && enumDisplaySettings(i, mode); ++i)
+    for (int i = 0; !found && windowSystem().enumDisplaySettings(i, mode); ++i)
         found = mode.mode.width == 800 && mode.mode.height == 600;
     ASSERT_TRUE(found);
-    ASSERT_EQ(changeDisplaySettings(mode), 0);
-    EXPECT_EQ(screenWidth(), 800);
-    EXPECT_EQ(screenHeight(), 600);
-    Bitmap screen = captureScreen();
+    ASSERT_EQ(windowSystem().changeDisplaySettings(mode), 0);
+    EXPECT_EQ(windowSystem().screenWidth(), 800);
+    EXPECT_EQ(windowSystem().screenHeight(), 600);
+    Bitmap screen = windowSystem().captureScreen();
     EXPECT_EQ(screen.width, 800);
     EXPECT_EQ(screen.height, 600);
-    restoreDisplaySettings();
-    EXPECT_NE(screenWidth(), 800);
+    windowSystem().restoreDisplaySettings();
+    EXPECT_NE(windowSystem().screenWidth(), 800);
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 
 #include "platform/bitmap.h"
 #include "platform/gl.h"
-#include "shell/saver.h"
+#include "saver/saver.h"
 #include "tests/support/allocation_counter.h"
 #include "tests/support/gl_context.h"
 #include "texture/texture.h"
@@ -78,12 +78,6 @@ protected:
         saver.desktop = &desktop;
         saverSetup(saver);
     }
-    void TearDown() override {
-        for (Texture* texture : saver.textures) {
-            delete texture;
-        }
-    }
-
     void frame() { drawMosaicFrame(*mosaic, *saver.textures.front()); }
 
     // The largest channel difference between the screen and the picture over a rectangle of

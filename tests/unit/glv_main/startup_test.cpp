@@ -77,10 +77,10 @@ struct FakeMachine {
             changed.push_back(m.id);
             return 0;
         };
-        s.createView = [this](FormWindow&) -> GLV* {
+        s.createView = [this](FormWindow&) {
             if (viewFails)
                 throw Exception("wglCreateContext failed");
-            auto* view = new GLV();
+            auto view = std::make_unique<GLV>();
             view->version = "1.3";
             view->renderer = "Fake";
             view->vendor = "Tests";
@@ -122,10 +122,9 @@ SaverRequirements requirements() {
 
 struct StartupRun {
     int result = -1;
-    GLV* view = nullptr;
+    std::unique_ptr<GLV> view;
     int32_t performance = -7;
     StartupLog log;
-    ~StartupRun() { delete view; }
 
     int start(FakeMachine& machine, FakeForm& form, const SaverRequirements& r, DisplayMode& mode,
               bool ignore = false) {

@@ -1,7 +1,7 @@
 #include "logo_intro/intro_animation.h"
 
+#include "common/random_offset.h"
 #include "platform/bitmap.h"
-#include "shell/random_offset.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #include "platform/error_display.h"
+#include "platform/window_system.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +25,8 @@ TEST(ErrorDisplay, AddsAFullStopOnlyAfterCharactersAboveIt) {
 TEST(ErrorDisplay, WithoutADisplayOnlyPrints) {
     const char* saved = std::getenv("DISPLAY");
     const std::string display = saved != nullptr ? saved : "";
-    setenv("DISPLAY", ":999", 1); // no server there
-    showError("no display here"); // must return at once rather than wait for a click
+    setenv("DISPLAY", ":999", 1);                // no server there
+    windowSystem().showError("no display here"); // must return at once rather than wait for a click
     if (saved != nullptr) {
         setenv("DISPLAY", display.c_str(), 1);
     } else {

@@ -2,6 +2,7 @@
 // matters for order is written to one shared log.
 #pragma once
 
+#include "glv_main/glv_main.h"
 #include "platform/exception.h"
 #include "platform/form_view.h"
 #include "shell/shell_services.h"
@@ -296,8 +297,9 @@ public:
         }
     }
 
-    int initGraphics(GLV** view, FormWindow& form, const SaverRequirements& requirements,
-                     DisplayMode& mode, int32_t* performance, bool ignoreRequirements) override {
+    int initGraphics(std::unique_ptr<GLV>* view, FormWindow& form,
+                     const SaverRequirements& requirements, DisplayMode& mode, int32_t* performance,
+                     bool ignoreRequirements) override {
         log.push_back("initGraphics");
         givenRequirements = requirements;
         givenMode = mode;
@@ -307,13 +309,15 @@ public:
             throw Exception(*initThrows);
         }
         if (initMakesView) {
-            *view = fakeView();
+            *view = std::make_unique<GLV>();
+            madeView = view->get();
         }
         *performance = 1234;
         return initResult;
     }
-    void shutdownGraphics(GLV* view) override {
-        shutdownView = view;
+    void shutdownGraphics(std::unique_ptr<GLV> view) override {
+        shutdownView = view.get();
+        shutView = std::move(view); // kept, so that its address stays its own
         log.push_back("shutdownGraphics");
     }
     std::string rendererName(GLV*) override { return "Fake Renderer"; }
@@ -349,18 +353,21 @@ public:
         parsedLines = lines;
         log.push_back("saverParseCustomization");
     }
-    Saver* buildSaver(Bitmap* desktop, GLV* view, int32_t performance) override {
+    std::unique_ptr<Saver> buildSaver(Bitmap* desktop, GLV* view, int32_t performance) override {
         log.push_back("buildSaver");
         if (buildThrows) {
             throw Exception("Can't find Tarnwick.dat");
         }
-        saver.desktop = desktop;
-        saver.view = view;
-        saver.performance = performance;
-        return &saver;
+        auto saver = std::make_unique<Saver>();
+        saver->desktop = desktop;
+        saver->view = view;
+        saver->performance = performance;
+        builtSaver = saver.get();
+        return saver;
     }
-    void destroySaver(Saver* destroyed) override {
-        destroyedSaver = destroyed;
+    void destroySaver(std::unique_ptr<Saver> destroyed) override {
+        destroyedSaver = destroyed.get();
+        keptSaver = std::move(destroyed);
         log.push_back("destroySaver");
     }
     void saverSetup(Saver&) override {
@@ -377,7 +384,8 @@ public:
         return 1;
     }
 
-    GLV* fakeView() { return reinterpret_cast<GLV*>(&viewToken); }
+    // The view the start-up made, or nullptr.
+    GLV* fakeView() { return madeView; }
 
     struct Paint {
         uintptr_t window;
@@ -408,8 +416,9 @@ public:
     SaverRequirements givenRequirements;
     DisplayMode givenMode{-1, -1, -1, -1};
     bool givenIgnore = false;
+    GLV* madeView = nullptr;
     GLV* shutdownView = nullptr;
-    int viewToken = 0;
+    std::unique_ptr<GLV> shutView;
 
     GLV* introSetupView = nullptr;
     bool introSetupThrows = false;
@@ -423,8 +432,9 @@ public:
     std::vector<std::string> defaultLines;
     std::vector<std::string> parsedLines;
     bool buildThrows = false;
-    Saver saver;
+    Saver* builtSaver = nullptr;
     Saver* destroyedSaver = nullptr;
+    std::unique_ptr<Saver> keptSaver;
     bool saverSetupThrows = false;
     bool saverFrameThrows = false;
 };

@@ -1,5 +1,5 @@
 // Building and tearing down the Saver, the shell's requirement floor and the desktop picture.
-#include "shell/saver.h"
+#include "shell/saver_building.h"
 
 #include "platform/exception.h"
 #include "shell/desktop_capture.h"
@@ -53,7 +53,7 @@ protected:
 TEST_F(SaverFileTest, WithoutItsDataFileTheSaverIsBuiltFromTheRunsObjects) {
     Bitmap desktop(4, 4, 24);
     GLV* view = reinterpret_cast<GLV*>(&desktop);
-    Saver* saver = buildSaver(&desktop, view, 2500, file("Tarnwick.dat"), false);
+    std::unique_ptr<Saver> saver = buildSaver(&desktop, view, 2500, file("Tarnwick.dat"), false);
     ASSERT_NE(saver, nullptr);
     EXPECT_EQ(saver->desktop, &desktop);
     EXPECT_EQ(saver->view, view);
@@ -61,8 +61,6 @@ TEST_F(SaverFileTest, WithoutItsDataFileTheSaverIsBuiltFromTheRunsObjects) {
     EXPECT_NE(saver->quadric, nullptr);
     EXPECT_EQ(saver->datFile, nullptr);
     EXPECT_TRUE(saver->textures.empty());
-    destroySaver(saver);
-    destroySaver(nullptr);
 }
 
 TEST_F(SaverFileTest, ASaverThatNeedsItsMissingDataFileFailsWithTheFileName) {
@@ -76,14 +74,32 @@ TEST_F(SaverFileTest, ASaverThatNeedsItsMissingDataFileFailsWithTheFileName) {
     // A folder of that name is not the file.
     std::filesystem::create_directories(name);
     EXPECT_THROW(buildSaver(nullptr, nullptr, 0, name, true), Exception);
-    Saver* saver = buildSaver(nullptr, nullptr, 0, name, false);
-    EXPECT_EQ(saver->datFile, nullptr);
-    destroySaver(saver);
+    EXPECT_EQ(buildSaver(nullptr, nullptr, 0, name, false)->datFile, nullptr);
 }
 
 TEST_F(SaverFileTest, ABrokenDataFileFailsTheBuildAndLeavesNothingBehind) {
     std::ofstream(file("Broken.dat")) << "not a data file";
     EXPECT_THROW(buildSaver(nullptr, nullptr, 0, file("Broken.dat"), false), Exception);
+}
+
+// What the Saver owns goes in the teardown's order: the textures from the first, then the data
+// file.
+std::vector<const void*> released;
+template <class T> Owned<T> recorded(const void* object) {
+    return Owned<T>(static_cast<T*>(const_cast<void*>(object)),
+                    Release<T>{[](T* gone) { released.push_back(gone); }});
+}
+
+TEST(SaverTest, TheSaverReleasesItsTexturesInOrderAndThenItsDataFile) {
+    const int objects[3] = {};
+    released.clear();
+    {
+        Saver saver;
+        saver.datFile = recorded<DatFile>(&objects[0]);
+        saver.textures.push_back(recorded<Texture>(&objects[1]));
+        saver.textures.push_back(recorded<Texture>(&objects[2]));
+    }
+    EXPECT_EQ(released, (std::vector<const void*>{&objects[1], &objects[2], &objects[0]}));
 }
 
 TEST(DesktopCaptureTest, TheScreenFillsTheUpper1024By768AndTheRestStaysBlack) {

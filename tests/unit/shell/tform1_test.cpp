@@ -169,7 +169,7 @@ TEST_F(TForm1Test, ASaverThatNeedsNoDesktopGetsNoCapture) {
     auto form = make({"/s"});
     EXPECT_EQ(countOf(log, "captureScreen"), 0);
     EXPECT_EQ(form->desktopBitmap, nullptr);
-    EXPECT_EQ(services.saver.desktop, nullptr);
+    EXPECT_EQ(services.builtSaver->desktop, nullptr);
 }
 
 TEST_F(TForm1Test, SuccessfulStartInstallsTheIdleHandlerSetsTheCaptionAndBuildsTheSaver) {
@@ -178,11 +178,11 @@ TEST_F(TForm1Test, SuccessfulStartInstallsTheIdleHandlerSetsTheCaptionAndBuildsT
     EXPECT_LT(position("setIdleHandler"), position("buildSaver"));
     EXPECT_EQ(services.app.pace, 0);
     EXPECT_EQ(view.caption, "Kelvara, Fake Renderer");
-    EXPECT_EQ(form->theSaver, &services.saver);
-    EXPECT_EQ(form->glView, services.fakeView());
-    EXPECT_EQ(services.saver.view, services.fakeView());
-    EXPECT_EQ(services.saver.desktop, form->desktopBitmap.get());
-    EXPECT_EQ(services.saver.performance, 1234);
+    EXPECT_EQ(form->theSaver.get(), services.builtSaver);
+    EXPECT_EQ(form->glView.get(), services.fakeView());
+    EXPECT_EQ(services.builtSaver->view, services.fakeView());
+    EXPECT_EQ(services.builtSaver->desktop, form->desktopBitmap.get());
+    EXPECT_EQ(services.builtSaver->performance, 1234);
     EXPECT_FALSE(view.stopTimerEnabled);
 }
 
@@ -394,7 +394,7 @@ TEST_F(TForm1Test, TeardownReleasesSaverThenViewThenDesktopThenHidesExactlyOnce)
         log.clear();
         form->FormKeyDown();
         EXPECT_EQ(log, (CallLog{"close", "destroySaver", "shutdownGraphics", "hide"}));
-        EXPECT_EQ(services.destroyedSaver, &services.saver);
+        EXPECT_EQ(services.destroyedSaver, services.builtSaver);
         EXPECT_EQ(services.shutdownView, services.fakeView());
         EXPECT_EQ(form->desktopBitmap, nullptr);
         EXPECT_FALSE(services.app.idle);

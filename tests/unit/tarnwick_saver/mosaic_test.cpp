@@ -1,6 +1,6 @@
 #include "tarnwick_saver/mosaic.h"
 
-#include "shell/random_offset.h"
+#include "common/random_offset.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "tarnwick_saver/tarnwick_saver.h"
 
 #include "platform/exception.h"
-#include "shell/saver.h"
+#include "saver/saver.h"
 
 #include <gtest/gtest.h>
 

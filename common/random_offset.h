@@ -5,4 +5,6 @@
 double randomOffset();
 
 // The reduction alone, so it can be checked for any generator value.
-inline double randomOffsetFrom(int generatorValue) { return (generatorValue % 1000) * 0.001 - 0.5; }
+inline double randomOffsetFrom(int generatorValue) {
+    return (generatorValue % 1000) * 0.001 - 0.5;
+}

@@ -1,5 +1,5 @@
-#include "shell/random_offset.h"
-#include "shell/vector3.h"
+#include "common/random_offset.h"
+#include "common/vector3.h"
 
 #include <gtest/gtest.h>
 

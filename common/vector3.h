@@ -23,11 +23,19 @@ struct Vector3 {
     }
 };
 
-inline Vector3 operator+(Vector3 a, Vector3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Vector3 operator-(Vector3 a, Vector3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Vector3 operator*(Vector3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
+inline Vector3 operator+(Vector3 a, Vector3 b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline Vector3 operator-(Vector3 a, Vector3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline Vector3 operator*(Vector3 a, float s) {
+    return {a.x * s, a.y * s, a.z * s};
+}
 // No test of s: a division by zero gives infinities or NaN as floating point does.
-inline Vector3 operator/(Vector3 a, float s) { return {a.x / s, a.y / s, a.z / s}; }
+inline Vector3 operator/(Vector3 a, float s) {
+    return {a.x / s, a.y / s, a.z / s};
+}
 
 // The right-handed cross product a x b.
 inline Vector3 cross(Vector3 a, Vector3 b) {

@@ -1,0 +1,7 @@
+#include "common/random_offset.h"
+
+#include <cstdlib>
+
+double randomOffset() {
+    return randomOffsetFrom(std::rand());
+}

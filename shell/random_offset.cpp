@@ -1,5 +1,0 @@
-#include "shell/random_offset.h"
-
-#include <cstdlib>
-
-double randomOffset() { return randomOffsetFrom(std::rand()); }
