@@ -8,15 +8,21 @@
 // After gtest: Xlib defines Bool as a macro.
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <pwd.h>
+#include <random>
+#include <set>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -370,6 +376,43 @@ TEST_F(HostRun, BadHostWindowsEndTheRunWithAClearMessage) {
         EXPECT_FALSE(kelvara.endedBySignal());
         EXPECT_EQ(kelvara.standardError(), "kelvara: " + c.message + "\n");
     }
+}
+
+// The System V shared-memory segments that these processes created and that are still there, as
+// ipcs -m lists them. Other programs on the machine come and go with segments of their own:
+// only the creators count.
+std::vector<std::string> segmentsCreatedBy(const std::set<pid_t>& creators) {
+    std::vector<std::string> left;
+    std::ifstream table("/proc/sysvipc/shm");
+    std::string line;
+    std::getline(table, line); // the column names
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string key, id, perms, size;
+        pid_t creator = 0;
+        if (fields >> key >> id >> perms >> size >> creator && creators.count(creator))
+            left.push_back(line);
+    }
+    return left;
+}
+
+// A host ends its savers at any moment; the capture's segment must not outlive them.
+TEST_F(HostRun, RunsEndedBySigtermAtRandomMomentsOfTheirFirstSecondLeaveNoSharedMemory) {
+    e2e::HostWindow host(320, 240);
+    char id[32];
+    std::snprintf(id, sizeof id, "0x%lx", host.window);
+    std::mt19937 random(std::random_device{}());
+    std::set<pid_t> runs;
+    for (int i = 0; i < 20; ++i) {
+        e2e::Program kelvara({"--window-id", id}, config.environment());
+        runs.insert(kelvara.pid);
+        // The moment is what this test varies: a wait for a condition would pick it.
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 999)(random)));
+        kelvara.signal(SIGTERM);
+        ASSERT_TRUE(kelvara.waitForExit(10)) << kelvara.standardError();
+    }
+    EXPECT_EQ(segmentsCreatedBy(runs), std::vector<std::string>());
 }
 
 // xss-lock runs its locker when the server's screen saver activates; Kelvara's own full-screen
