@@ -64,6 +64,7 @@ bool reportsFrameRate(const std::vector<std::string>& args) {
 
 HostOptions hostOptionsOf(const std::vector<std::string>& args, const char* saverWindowVariable) {
     HostOptions options;
+    options.underXScreenSaver = saverWindowVariable != nullptr && saverWindowVariable[0] != '\0';
     bool root = false;
     bool named = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -81,7 +82,7 @@ HostOptions hostOptionsOf(const std::vector<std::string>& args, const char* save
         }
     }
     // An explicit window wins over the root, as with the host's own savers.
-    if (!named && root && saverWindowVariable != nullptr && saverWindowVariable[0] != '\0') {
+    if (!named && root && options.underXScreenSaver) {
         try {
             options.window = parseHostWindowId(saverWindowVariable);
         } catch (const Exception& e) {

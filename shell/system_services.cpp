@@ -6,8 +6,10 @@
 #include "platform/desktop_services.h"
 #include "platform/display_modes.h"
 #include "platform/error_display.h"
+#include "platform/picture_folder.h"
 #include "platform/process.h"
 #include "platform/screen_capture.h"
+#include "shell/desktop_capture.h"
 
 SystemServices::SystemServices(Application& application) : app(application) {}
 
@@ -45,6 +47,10 @@ Application& SystemServices::application() {
 
 Bitmap SystemServices::captureScreen() {
     return ::captureScreen();
+}
+
+Bitmap SystemServices::pictureFromFolder(const std::string& folder) {
+    return ::pictureFromFolder(folder, desktopBitmapSize, desktopPictureHeight);
 }
 
 void SystemServices::paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y,

@@ -1,7 +1,9 @@
-// Host mode belongs to the X11 saver hosts; Windows runs its savers through "/s" and "/p".
+// Host mode and its pictures belong to the X11 saver hosts; Windows runs its savers through "/s"
+// and "/p".
 #include "platform/host_window.h"
 
 #include "platform/exception.h"
+#include "platform/picture_folder.h"
 
 std::unique_ptr<HostWindow> openHostWindow(uintptr_t) {
     throw Exception("--root and --window-id are for X11 saver hosts; Windows runs savers with "
@@ -9,3 +11,7 @@ std::unique_ptr<HostWindow> openHostWindow(uintptr_t) {
 }
 
 void endAtOnceOnTermination() {}
+
+Bitmap pictureFromFolder(const std::string&, int, int) {
+    throw Exception("Pictures from a folder are for X11 saver hosts");
+}
