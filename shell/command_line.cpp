@@ -187,6 +187,7 @@ std::string usageText() {
            "  --window-id WINDOW [--fps]  host mode in the X window WINDOW (decimal or 0x hex)\n"
            "                              (one-dash spellings work too: -root, -window-id, -fps)\n"
            "  --help                      show this text\n"
+           "  --version                   show the version\n"
            "Any other first argument ends the program at once.\n"
            "Settings are stored in $XDG_CONFIG_HOME/kelvara/registry.reg\n"
            "($XDG_CONFIG_HOME defaults to ~/.config).\n";
