@@ -412,6 +412,47 @@ TEST_F(XScreenSaverRun, WithGrabbingOffTheScreenNeverShowsAndAPictureOfTheirFold
     std::printf("screenshots: %s %s\n", plainShot.c_str(), folderShot.c_str());
 }
 
+// The Debian package as installed by apt: scripts/test installs it where the machine may be
+// changed at will (KELVARA_DISPOSABLE_ROOT=1), runs this, and removes it again.
+class InstalledPackage : public XScreenSaverRun {
+protected:
+    bool fromPackage() const override { return true; }
+    void SetUp() override {
+        if (run("dpkg-query -W -f='${Status}' kelvara 2>/dev/null | grep -q 'ok installed'") != 0)
+            GTEST_SKIP() << "the kelvara package is not installed";
+        XScreenSaverRun::SetUp();
+    }
+};
+
+TEST_F(InstalledPackage, XScreenSaverRunsItFromThePlainProgramsLineAndItsSettingsShowIt) {
+    const pid_t kelvara = activate();
+    ASSERT_GT(kelvara, 0);
+    EXPECT_TRUE(e2e::waitForScreen(
+        *saver, work / "poll.ppm", "the intro",
+        [&](const Picture& shot) { return brightShare(shot) > 0.01; }, 60));
+    deactivate(kelvara);
+
+    // The settings read its description (and start its preview); --debug names the file.
+    e2e::Program settings(asUser({"xscreensaver-settings", "--debug"}), e2e::Environment{},
+                          userRunner());
+    const std::string description = "reading /usr/share/xscreensaver/config/kelvara.xml";
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return !settings.running() ||
+                   settings.standardError().find(description) != std::string::npos;
+        },
+        60))
+        << settings.standardError();
+    EXPECT_TRUE(settings.running()) << settings.standardError();
+    const std::string text = settings.standardError();
+    for (size_t at = text.find("WARNING"); at != std::string::npos;
+         at = text.find("WARNING", at + 1))
+        EXPECT_EQ(text.substr(at, text.find('\n', at) - at).find("kelvara"), std::string::npos)
+            << text;
+    settings.signal(SIGTERM);
+    EXPECT_TRUE(settings.waitForExit(10));
+}
+
 TEST_F(HostRun, AWindowOf400x300GetsTheWholeRunScaledIntoItAndFollowsItsSize) {
     e2e::showOnRoot(KELVARA_SOURCE_DIR "/data/demo-desktop.jpg", work);
     e2e::HostWindow host(400, 300);
