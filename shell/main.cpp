@@ -56,6 +56,10 @@ int main(int argc, char** argv) {
         std::fputs(usageText().c_str(), stdout);
         return 0;
     }
+    if (!args.empty() && lowerCase(args[0]) == "--version") {
+        std::puts("kelvara " KELVARA_VERSION);
+        return 0;
+    }
     // A saver host may run one of us per monitor, and ends each itself: host mode takes no
     // lock.
     const RunMode mode = runModeOf(args);
