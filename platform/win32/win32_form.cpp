@@ -356,6 +356,7 @@ public:
     // --- Win32MainForm
     void showAsMainForm() override { show(); }
     bool isClosed() const override { return closed; }
+    HWND windowHandle() const override { return window; }
 
     // --- from the window procedure
     void attach(HWND made) { window = made; } // messages come before CreateWindowExA returns
