@@ -14,6 +14,7 @@ namespace {
 // The logo as a GDI bitmap, made on the first pass and kept, so that a pass allocates nothing.
 struct PreviewCache {
     HDC memory = nullptr;
+    HGDIOBJ ownBitmap = nullptr; // the DC's own, selected back before a section is deleted
     HBITMAP section = nullptr;
     const Bitmap* picture = nullptr;
     int width = 0;
@@ -26,6 +27,8 @@ bool prepare(const Bitmap& picture, int width, int height) {
         return true;
     }
     if (cache.section != nullptr) {
+        // A bitmap that a DC holds cannot be deleted.
+        SelectObject(cache.memory, cache.ownBitmap);
         DeleteObject(cache.section);
         cache.section = nullptr;
     }
@@ -55,7 +58,10 @@ bool prepare(const Bitmap& picture, int width, int height) {
             std::memcpy(out, in, 3);
         }
     }
-    SelectObject(cache.memory, cache.section);
+    HGDIOBJ before = SelectObject(cache.memory, cache.section);
+    if (cache.ownBitmap == nullptr) {
+        cache.ownBitmap = before;
+    }
     cache.picture = &picture;
     cache.width = width;
     cache.height = height;

@@ -15,7 +15,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <exception>
 
 namespace {
 
@@ -104,6 +106,18 @@ Bitmap loadLogo() {
 class Win32Form : public FormView, public Win32MainForm {
 public:
     explicit Win32Form(const FormArt& art) : logoPicture(loadLogo()) {
+        // A construction that fails releases what it made: a window left without its form
+        // would lead the messages it still gets (the error box's loop sends some) to freed
+        // memory.
+        struct Unwinding {
+            Win32Form& form;
+            const int before = std::uncaught_exceptions();
+            ~Unwinding() {
+                if (std::uncaught_exceptions() > before) {
+                    form.release();
+                }
+            }
+        } unwinding{*this};
         registerClass();
         formFont = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
@@ -149,23 +163,7 @@ public:
         }
     }
 
-    ~Win32Form() override {
-        if (win32MainForm() == this) {
-            setWin32MainForm(nullptr);
-        }
-        if (window != nullptr) {
-            KillTimer(window, stopTimerId);
-            KillTimer(window, hostTimerId);
-            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-            DestroyWindow(window);
-        }
-        releaseLog();
-        DeleteObject(formFont);
-        DeleteObject(linkFont);
-        if (fittedFont != nullptr) {
-            DeleteObject(fittedFont);
-        }
-    }
+    ~Win32Form() override { release(); }
 
     Win32Form(const Win32Form&) = delete;
     Win32Form& operator=(const Win32Form&) = delete;
@@ -363,6 +361,26 @@ public:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
+    // Everything the form made, whether it was made whole or not.
+    void release() {
+        if (win32MainForm() == this) {
+            setWin32MainForm(nullptr);
+        }
+        if (window != nullptr) {
+            KillTimer(window, stopTimerId);
+            KillTimer(window, hostTimerId);
+            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+            DestroyWindow(window);
+            window = nullptr;
+        }
+        releaseLog();
+        for (HFONT font : {formFont, linkFont, fittedFont}) {
+            if (font != nullptr) {
+                DeleteObject(font);
+            }
+        }
+    }
+
     HWND control(const char* kind, const char* text, DWORD style, int x, int y, int w, int h,
                  int id) {
         HWND made = CreateWindowExA(std::strcmp(kind, "EDIT") == 0 ? WS_EX_CLIENTEDGE : 0, kind,
