@@ -265,11 +265,20 @@ public:
     void makePreviewChild(uintptr_t hostWindow) override {
         previewHost = hostWindow != 0 ? hostWindow : 1;
         HWND host = reinterpret_cast<HWND>(previewHost);
+        if (!IsWindow(host)) {
+            // Nothing to paint into: closed already, so that the message loop does not start
+            // and nothing of the form shows; the form's owner tears down as after any run.
+            std::fprintf(stderr,
+                         "kelvara: There is no window 0x%llx on this display; the preview "
+                         "ends\n",
+                         static_cast<unsigned long long>(hostWindow));
+            std::fflush(stderr);
+            closed = true;
+            return;
+        }
         SetWindowLongPtrA(window, GWL_STYLE, WS_CHILD | WS_CLIPSIBLINGS);
         SetWindowLongPtrA(window, GWL_EXSTYLE, 0);
-        if (IsWindow(host)) {
-            SetParent(window, host);
-        }
+        SetParent(window, host);
         SetWindowPos(window, nullptr, storedLeft, storedTop, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
         SetTimer(window, hostTimerId, hostCheckMs, nullptr);
