@@ -2,6 +2,8 @@
 // preview's passes into the host window's device context; ShellExecuteA "open".
 #include "platform/desktop_services.h"
 
+#include "platform/win32/win32_loop.h"
+
 #include <windows.h>
 
 #include <shellapi.h>
@@ -86,5 +88,6 @@ void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int 
 }
 
 void openUrl(const std::string& url) {
-    ShellExecuteA(GetActiveWindow(), "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    HWND form = win32MainForm() != nullptr ? win32MainForm()->windowHandle() : nullptr;
+    ShellExecuteA(form, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
