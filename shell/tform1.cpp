@@ -301,9 +301,7 @@ void TForm1::fullScreenIdle() {
         try {
             services.introSetup(glView.get());
         } catch (...) {
-            // A broken intro is skipped; the saver follows on the next pass.
-            introRunning = 0;
-            reportError(currentExceptionMessage());
+            introFailed(currentExceptionMessage());
             return;
         }
     }
@@ -315,8 +313,7 @@ void TForm1::fullScreenIdle() {
                 allFrames.frame(introFrames.last);
             }
         } catch (...) {
-            introRunning = 0;
-            reportError(currentExceptionMessage());
+            introFailed(currentExceptionMessage());
         }
         return; // the pass that ends the intro draws no saver frame
     }
@@ -331,6 +328,18 @@ void TForm1::fullScreenIdle() {
     } catch (...) {
         endRunAfterError(currentExceptionMessage());
     }
+}
+
+void TForm1::introFailed(const std::string& message) {
+    introRunning = 0;
+    if (hostMode) {
+        // Logged for the host, which ends the run itself: the saver follows on the next pass.
+        reportError(message);
+        return;
+    }
+    // The run ends as after a failed saver frame: a box over a full-screen window of the run
+    // may sit behind it, out of reach, with the input the run would need to end.
+    endRunAfterError(message);
 }
 
 void TForm1::endRunAfterError(const std::string& message) {

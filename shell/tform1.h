@@ -81,6 +81,7 @@ private:
     void inputEndsRun();
     void previewIdle();
     void fullScreenIdle();
+    void introFailed(const std::string& message);
     void endRunAfterError(const std::string& message);
     std::string settingsKey();
 

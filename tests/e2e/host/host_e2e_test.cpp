@@ -577,6 +577,52 @@ TEST_F(HostRun, RunsEndedBySigtermAtRandomMomentsOfTheirFirstSecondLeaveNoShared
     EXPECT_EQ(segmentsCreatedBy(runs), std::vector<std::string>());
 }
 
+// Without XScreenSaver, --root draws behind every other window, in a window of its own that
+// covers the screen; the SIGTERM a host sends ends it at once and cleanly, also in the middle
+// of the start-up's one-second clock measurement, which would otherwise run to its end.
+TEST_F(HostRun, RootAloneDrawsBehindOtherWindowsAndEndsAtOnceOnTermination) {
+    // Black, so that only the intro brings bright pixels.
+    Display* display = e2e::display();
+    XSetWindowBackground(display, DefaultRootWindow(display),
+                         BlackPixel(display, DefaultScreen(display)));
+    XClearWindow(display, DefaultRootWindow(display));
+    e2e::HostWindow front(200, 150, 0x00FF00);
+    auto environment = config.environment();
+    environment.emplace_back("XSCREENSAVER_WINDOW", "");
+    environment.emplace_back("KELVARA_TRACE_STARTUP", "1");
+    {
+        e2e::Program kelvara({"--root"}, environment);
+        ASSERT_TRUE(waitUntil([&] {
+            return !kelvara.running() ||
+                   kelvara.standardError().find("clock measurement begins") != std::string::npos;
+        })) << kelvara.standardError();
+        kelvara.signal(SIGTERM);
+        ASSERT_TRUE(kelvara.waitForExit(30));
+        EXPECT_EQ(kelvara.exitStatus(), 0) << kelvara.standardError();
+        EXPECT_FALSE(kelvara.endedBySignal());
+        EXPECT_EQ(kelvara.standardError().find("clock measurement ends"), std::string::npos)
+            << kelvara.standardError();
+    }
+    e2e::Program kelvara({"--root"}, environment);
+    // The intro's bright logo below the window in front, which stays green.
+    ASSERT_TRUE(e2e::waitForScreen(
+        kelvara, work / "root.ppm", "the intro behind the window", [](const Picture& shot) {
+            const unsigned char* inFront = shot.at(100, 75);
+            const unsigned char* centre = shot.at(shot.width / 2, shot.height / 2);
+            return centre[0] + centre[1] + centre[2] > 450 && inFront[0] < 40 && inFront[1] > 200 &&
+                   inFront[2] < 40;
+        }));
+    const e2e::Window standIn = e2e::findWindow("Kelvara");
+    ASSERT_NE(standIn, e2e::noWindow);
+    const e2e::Geometry g = e2e::windowGeometry(standIn);
+    EXPECT_EQ(g.width, e2e::displayWidth());
+    EXPECT_EQ(g.height, e2e::displayHeight());
+    kelvara.signal(SIGTERM);
+    ASSERT_TRUE(kelvara.waitForExit(30));
+    EXPECT_EQ(kelvara.exitStatus(), 0) << kelvara.standardError();
+    EXPECT_TRUE(e2e::waitForWindowGone("Kelvara"));
+}
+
 // xss-lock runs its locker when the server's screen saver activates; Kelvara's own full-screen
 // run is that locker here, and ends on a key as always. (Without a login manager on the system
 // bus, as on a test machine, xss-lock may end itself right after starting the locker.)
