@@ -4,9 +4,9 @@
 //   win32_checks failed-form    a form whose control cannot be made leaves no window behind
 //   win32_checks owned NAME     the named mutex is held by another process
 //   win32_checks repaint        the preview paints a picture that changed
-#include "platform/desktop_services.h"
 #include "platform/exception.h"
 #include "platform/form_view.h"
+#include "platform/win32/win32_services.h"
 
 #include <windows.h>
 
@@ -29,7 +29,7 @@ int failedForm() {
     HHOOK hook = SetWindowsHookExA(WH_CBT, refuseComboBoxes, nullptr, GetCurrentThreadId());
     std::string message = "(none)";
     try {
-        createFormView(FormArt{});
+        createWin32Form(FormArt{});
     } catch (const Exception& e) {
         message = e.message;
     }
@@ -72,8 +72,8 @@ int repaint() {
     const uintptr_t window = reinterpret_cast<uintptr_t>(host);
     const Bitmap red = filled(140, 70, 0, 0, 255);
     const Bitmap blue = filled(100, 50, 255, 0, 0);
-    paintIntoWindow(window, red, 5, 20, 140, 70);
-    paintIntoWindow(window, blue, 5, 20, 100, 50);
+    paintIntoWin32Window(window, red, 5, 20, 140, 70);
+    paintIntoWin32Window(window, blue, 5, 20, 100, 50);
     HDC dc = GetDC(host);
     const COLORREF inside = GetPixel(dc, 50, 40);
     ReleaseDC(host, dc);
