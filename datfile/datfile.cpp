@@ -1,7 +1,7 @@
 #include "datfile/datfile.h"
 
-#include "datfile/jpeg_decoder.h"
 #include "platform/exception.h"
+#include "platform/jpeg_decoder.h"
 
 #include <cctype>
 #include <cerrno>

@@ -8,6 +8,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
+
+// What the host's user lets image savers show: XScreenSaver's image settings.
+struct HostImageSettings {
+    bool grabDesktopImages = false;  // a picture of the screen
+    bool chooseRandomImages = false; // a picture from imageDirectory
+    std::string imageDirectory;      // with "~/" spelled out; may also be a feed's address
+    // Why the user's settings could not be read, when they could not; both choices are then off.
+    std::string problem;
+};
 
 class HostWindow : public FormWindow {
 public:
@@ -16,6 +27,8 @@ public:
     // The picture of the screen the host took before it covered it, when it offers one; false
     // when it offers none (then the caller captures the screen itself).
     virtual bool hostScreenshot(Bitmap& picture) = 0;
+    // The host user's image settings, read afresh.
+    virtual HostImageSettings imageSettings() = 0;
 };
 
 // A host ends its savers with a termination signal and they hold nothing to give back (no

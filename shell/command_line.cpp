@@ -68,6 +68,7 @@ bool reportsFrameRate(const std::vector<std::string>& args) {
 
 HostOptions hostOptionsOf(const std::vector<std::string>& args, const char* saverWindowVariable) {
     HostOptions options;
+    options.underXScreenSaver = saverWindowVariable != nullptr && saverWindowVariable[0] != '\0';
     bool root = false;
     bool named = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -85,7 +86,7 @@ HostOptions hostOptionsOf(const std::vector<std::string>& args, const char* save
         }
     }
     // An explicit window wins over the root, as with the host's own savers.
-    if (!named && root && saverWindowVariable != nullptr && saverWindowVariable[0] != '\0') {
+    if (!named && root && options.underXScreenSaver) {
         try {
             options.window = parseHostWindowId(saverWindowVariable);
         } catch (const Exception& e) {
@@ -191,6 +192,7 @@ std::string usageText() {
            "  --window-id WINDOW [--fps]  host mode in the X window WINDOW (decimal or 0x hex)\n"
            "                              (one-dash spellings work too: -root, -window-id, -fps)\n"
            "  --help                      show this text\n"
+           "  --version                   show the version\n"
            "Any other first argument ends the program at once.\n"
            "On a Wayland desktop ($WAYLAND_DISPLAY) /s covers every output, each with its own\n"
            "picture, drawn at the stored size and scaled to the output; /c runs through\n"

@@ -30,6 +30,10 @@ bool reportsFrameRate(const std::vector<std::string>& args);
 struct HostOptions {
     uintptr_t window = 0;
     bool showFrameRate = false; // "--fps": the frame rate drawn in a corner
+    // Run by XScreenSaver, which names its window in XSCREENSAVER_WINDOW for every saver it
+    // starts (with --root, and with --window-id for its settings' preview): its user's image
+    // settings decide the picture.
+    bool underXScreenSaver = false;
 };
 
 // Reads the host switches: "--window-id N" names the window; "--root" names the window in

@@ -80,6 +80,10 @@ int main(int argc, char** argv) {
         std::fputs(usageText().c_str(), stdout);
         return 0;
     }
+    if (!args.empty() && lowerCase(args[0]) == "--version") {
+        std::puts("kelvara " KELVARA_VERSION);
+        return 0;
+    }
     if (!args.empty() && args[0] == waylandOutputSwitch) {
         return runWaylandOutput(args);
     }

@@ -31,6 +31,9 @@ public:
     virtual Registry& registry() = 0;
     virtual Application& application() = 0;
     virtual Bitmap captureScreen() = 0;
+    // A picture from the folder tree of the host's image settings, at least the desktop
+    // picture's size where it is larger. Throws Exception when there is none to read.
+    virtual Bitmap pictureFromFolder(const std::string& folder) = 0;
     virtual void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int width,
                                  int height) = 0;
     virtual void openUrl(const std::string& url) = 0;

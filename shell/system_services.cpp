@@ -4,7 +4,9 @@
 #include "glv_main/startup_steps.h"
 #include "logo_intro/logo_intro.h"
 #include "platform/desktop_services.h"
+#include "platform/picture_folder.h"
 #include "platform/process.h"
+#include "shell/desktop_capture.h"
 #include "shell/saver_building.h"
 
 SystemServices::SystemServices(WindowSystem& windowSystem, Application& application)
@@ -44,6 +46,10 @@ Application& SystemServices::application() {
 
 Bitmap SystemServices::captureScreen() {
     return windows.captureScreen();
+}
+
+Bitmap SystemServices::pictureFromFolder(const std::string& folder) {
+    return ::pictureFromFolder(folder, desktopBitmapSize, desktopPictureHeight);
 }
 
 void SystemServices::paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y,

@@ -18,6 +18,7 @@ public:
     Registry& registry() override;
     Application& application() override;
     Bitmap captureScreen() override;
+    Bitmap pictureFromFolder(const std::string& folder) override;
     void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int width,
                          int height) override;
     void openUrl(const std::string& url) override;

@@ -180,13 +180,7 @@ void TForm1::startHost() {
     hostWindow = services.openHostWindow(options.window);
     hostWindow->setGoneHandler([this] { closeForm(); });
     if (services.saverNeedsDesktop()) {
-        // What was on the screen before the host covered it, when the host kept it; else the
-        // screen as it is now, which is all anyone else could see either.
-        Bitmap screen;
-        if (!hostWindow->hostScreenshot(screen)) {
-            screen = services.captureScreen();
-        }
-        desktopBitmap = std::make_unique<Bitmap>(scaleDesktop(screen));
+        desktopBitmap = std::make_unique<Bitmap>(scaleDesktop(hostPicture(options)));
     }
     reportFrameRate = reportsFrameRate(args);
 
@@ -207,6 +201,45 @@ void TForm1::startHost() {
     if (options.showFrameRate) {
         services.showFrameRate(glView.get());
     }
+}
+
+// The picture a host-mode run starts from. XScreenSaver's user decides, as for its own image
+// savers, whether savers may show the screen (a locked screen's passers-by would see it), or
+// else a picture from a folder of theirs; where neither, a plain picture of our own.
+Bitmap TForm1::hostPicture(const HostOptions& options) {
+    HostImageSettings settings;
+    if (options.underXScreenSaver) {
+        settings = hostWindow->imageSettings();
+        if (!settings.problem.empty()) {
+            std::fprintf(stderr, "kelvara: %s; the screen is not shown\n",
+                         settings.problem.c_str());
+        }
+    }
+    if (!options.underXScreenSaver || settings.grabDesktopImages) {
+        // What was on the screen before the host covered it, when the host kept it; else the
+        // screen as it is now, which is all anyone else could see either.
+        Bitmap screen;
+        if (!hostWindow->hostScreenshot(screen)) {
+            screen = services.captureScreen();
+        }
+        return screen;
+    }
+    const std::string& folder = settings.imageDirectory;
+    if (settings.chooseRandomImages && !folder.empty()) {
+        if (folder.starts_with("http://") || folder.starts_with("https://")) {
+            std::fprintf(stderr,
+                         "kelvara: pictures from a feed (%s) are not supported; a plain "
+                         "picture instead\n",
+                         folder.c_str());
+        } else {
+            try {
+                return services.pictureFromFolder(folder);
+            } catch (const Exception& e) {
+                std::fprintf(stderr, "kelvara: %s; a plain picture instead\n", e.message.c_str());
+            }
+        }
+    }
+    return neutralDesktop();
 }
 
 void TForm1::startPreview() {
@@ -271,9 +304,7 @@ void TForm1::fullScreenIdle() {
         try {
             services.introSetup(glView.get());
         } catch (...) {
-            // A broken intro is skipped; the saver follows on the next pass.
-            introRunning = 0;
-            reportError(currentExceptionMessage());
+            introFailed(currentExceptionMessage());
             return;
         }
     }
@@ -285,8 +316,7 @@ void TForm1::fullScreenIdle() {
                 allFrames.frame(introFrames.last);
             }
         } catch (...) {
-            introRunning = 0;
-            reportError(currentExceptionMessage());
+            introFailed(currentExceptionMessage());
         }
         return; // the pass that ends the intro draws no saver frame
     }
@@ -301,6 +331,18 @@ void TForm1::fullScreenIdle() {
     } catch (...) {
         endRunAfterError(currentExceptionMessage());
     }
+}
+
+void TForm1::introFailed(const std::string& message) {
+    introRunning = 0;
+    if (hostMode) {
+        // Logged for the host, which ends the run itself: the saver follows on the next pass.
+        reportError(message);
+        return;
+    }
+    // The run ends as after a failed saver frame: a box over a full-screen window of the run
+    // may sit behind it, out of reach, with the input the run would need to end.
+    endRunAfterError(message);
 }
 
 void TForm1::endRunAfterError(const std::string& message) {

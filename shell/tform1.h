@@ -5,6 +5,7 @@
 
 #include "platform/display_mode.h"
 #include "platform/form_view.h"
+#include "shell/command_line.h"
 #include "shell/display_mode_list.h"
 #include "shell/frame_rate.h"
 #include "shell/shell_services.h"
@@ -74,11 +75,13 @@ private:
     void startPreview();
     void startSettings();
     void startHost();
+    Bitmap hostPicture(const HostOptions& options);
     void reportError(const std::string& message);
     void closeForm();
     void inputEndsRun();
     void previewIdle();
     void fullScreenIdle();
+    void introFailed(const std::string& message);
     void endRunAfterError(const std::string& message);
     std::string settingsKey();
 

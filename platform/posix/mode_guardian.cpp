@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/socket.h>
@@ -33,9 +34,12 @@ void send(std::string_view message) {
     }
 }
 
-// Reads what the program says until it says "done" (true) or its end closes (false); the last
-// announced change goes into change.
-bool waitForProgram(std::string& change) {
+// The most changes a guardian keeps; only the program writes to it, bounded all the same.
+constexpr size_t maxChanges = 64;
+
+// Reads what the program says until it says "done" (true) or its end closes (false). Every
+// announced change goes into changes, once, the latest last.
+bool waitForProgram(std::vector<std::string>& changes) {
     char buffer[512];
     std::string line;
     for (;;) {
@@ -57,7 +61,12 @@ bool waitForProgram(std::string& change) {
                 return true;
             }
             if (line.starts_with("set ")) {
-                change = line.substr(4);
+                const std::string change = line.substr(4);
+                std::erase(changes, change);
+                if (changes.size() == maxChanges) {
+                    changes.erase(changes.begin());
+                }
+                changes.push_back(change);
             }
             line.clear();
         }
@@ -70,14 +79,63 @@ int runGuardian(int argc, char** argv, ModeRestore restore) {
         std::fprintf(stderr, "kelvara: %s is for the program's own use\n", modeGuardianSwitch);
         return 2;
     }
-    std::string change;
-    if (waitForProgram(change) || change.empty()) {
+    std::vector<std::string> changes;
+    if (waitForProgram(changes) || changes.empty()) {
         return 0; // given back by the program, or never changed
     }
     // A server that no longer answers must not keep the guardian alive.
     alarm(10);
-    restore(std::vector<std::string>(argv + 3, argv + argc), change);
+    restore(std::vector<std::string>(argv + 3, argv + argc), changes);
     return 0;
+}
+
+// Marks every descriptor from first on close-on-exec, so that the guardian keeps nothing the
+// program holds or inherited (the X connection, the instance lock, an idle locker's
+// sleep-inhibitor descriptor). Runs between fork and exec, so only async-signal-safe calls:
+// close_range where the kernel (5.11 on) and its filters allow it, else a walk of
+// /proc/self/fd with the raw directory call. False when neither works.
+bool markCloseOnExecFrom(int first) {
+    if (close_range(static_cast<unsigned>(first), ~0U, CLOSE_RANGE_CLOEXEC) == 0) {
+        return true;
+    }
+    const int folder = open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        return false;
+    }
+    alignas(dirent64) char buffer[4096];
+    bool marked = true;
+    ssize_t n = 0;
+    while (marked && (n = getdents64(folder, buffer, sizeof buffer)) > 0) {
+        for (ssize_t at = 0; at < n && marked;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            int fd = 0;
+            const char* c = entry->d_name;
+            for (; *c >= '0' && *c <= '9'; ++c) {
+                fd = fd * 10 + (*c - '0');
+            }
+            if (*c == '\0' && c != entry->d_name && fd >= first && fd != folder) {
+                marked = fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
+            }
+        }
+    }
+    close(folder);
+    return marked && n == 0;
+}
+
+// In the child between fork and exec: tells the program why the guardian did not start.
+[[noreturn]] void failStart(int statusFd) {
+    const int error = errno;
+    (void)!write(statusFd, &error, sizeof error);
+    _exit(127);
+}
+
+bool runUnguarded(const char* step, int error) {
+    std::fprintf(stderr,
+                 "kelvara: no mode guardian runs (%s: %s); if the run is killed, the display "
+                 "keeps its mode\n",
+                 step, std::strerror(error));
+    return false;
 }
 
 } // namespace
@@ -113,24 +171,42 @@ bool startModeGuardian(const std::vector<std::string>& before) {
 
     int pair[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
-        return false;
+        return runUnguarded("socketpair", errno);
+    }
+    // The start's outcome: nothing comes through when the exec worked (the pipe closes with
+    // it), else the error of the step that failed.
+    int status[2];
+    if (pipe2(status, O_CLOEXEC) != 0) {
+        const int error = errno;
+        close(pair[0]);
+        close(pair[1]);
+        return runUnguarded("pipe", error);
     }
     const pid_t child = fork();
     if (child == 0) {
         // Forked twice, so that the guardian is nobody's child here (no zombie, no surprise for
         // code that waits for children) and in a session of its own (a kill of the program's
         // process group leaves it to do its work).
-        if (fork() != 0) {
+        const pid_t guardian = fork();
+        if (guardian < 0) {
+            failStart(status[1]);
+        }
+        if (guardian > 0) {
             _exit(0);
         }
         setsid();
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
-        if (pair[1] == guardianFd) {
-            fcntl(guardianFd, F_SETFD, 0);
-        } else {
-            dup2(pair[1], guardianFd); // the copy is not close-on-exec
+        // Out of the way of the guardian's descriptor.
+        int statusFd = status[1];
+        if (statusFd == guardianFd &&
+            (statusFd = fcntl(status[1], F_DUPFD_CLOEXEC, guardianFd + 1)) < 0) {
+            failStart(status[1]);
+        }
+        if (pair[1] == guardianFd ? fcntl(guardianFd, F_SETFD, 0) != 0
+                                  : dup2(pair[1], guardianFd) < 0) { // the copy is inherited
+            failStart(statusFd);
         }
         const int nothing = open("/dev/null", O_RDWR);
         if (nothing >= 0) {
@@ -139,17 +215,30 @@ bool startModeGuardian(const std::vector<std::string>& before) {
             dup2(nothing, 0);
             dup2(nothing, 1);
         }
-        // The instance lock and the X connection stay with the program.
-        close_range(guardianFd + 1, ~0U, 0);
+        if (!markCloseOnExecFrom(guardianFd + 1)) {
+            failStart(statusFd);
+        }
         execve(self.c_str(), const_cast<char* const*>(arguments.data()), environ);
-        _exit(127);
+        failStart(statusFd);
     }
+    const int forkError = errno;
     close(pair[1]);
+    close(status[1]);
     if (child < 0) {
+        close(status[0]);
         close(pair[0]);
-        return false;
+        return runUnguarded("fork", forkError);
     }
     while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t n = 0;
+    while ((n = read(status[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    close(status[0]);
+    if (n != 0) {
+        close(pair[0]);
+        return runUnguarded("start", n == sizeof error ? error : EIO);
     }
     programEnd = pair[0];
     return true;

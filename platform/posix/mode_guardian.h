@@ -11,7 +11,7 @@
 // holds no grab and costs nothing while it waits.
 //
 // What to restore is the mode back end's business: it hands over words (its record of the
-// configuration before the change, the change about to be made) that the guardian hands back
+// configuration before the change, each change about to be made) that the guardian hands back
 // to its restore function unchanged.
 #pragma once
 
@@ -21,9 +21,11 @@
 // The first argument with which the program starts itself as its guardian.
 inline constexpr const char* modeGuardianSwitch = "--mode-guardian";
 
-// Gives the mode back as before describes it, but only while change is still in force; says
-// on standard error what it did.
-using ModeRestore = void (*)(const std::vector<std::string>& before, const std::string& change);
+// Gives the mode back as before describes it, but only while the display is in a state the
+// program's changes (all those announced, the latest last) may have left; says on standard
+// error what it did.
+using ModeRestore = void (*)(const std::vector<std::string>& before,
+                             const std::vector<std::string>& changes);
 
 // Called first thing in main (through the mode back end). When the program was started as its
 // own guardian, runs the guardian, stores its exit status and returns true. Otherwise it
@@ -32,8 +34,9 @@ using ModeRestore = void (*)(const std::vector<std::string>& before, const std::
 bool runModeGuardianIfAsked(int argc, char** argv, ModeRestore restore, int& status);
 
 // In the program, before the first change: starts a guardian that knows the configuration to
-// give back. Dismisses an earlier guardian first. False when this executable cannot serve as
-// one or the start failed; the run goes on unguarded.
+// give back, and keeps none of the program's descriptors. Dismisses an earlier guardian first.
+// True once the guardian runs; false when this executable cannot serve as one or the start
+// failed (said on standard error); the run goes on unguarded.
 bool startModeGuardian(const std::vector<std::string>& before);
 
 // Tells the guardian which change the program is about to make, so that it restores only while

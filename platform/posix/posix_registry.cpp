@@ -123,15 +123,25 @@ std::string linkTarget(const std::string& path) {
     throw Exception("Cannot write " + path + ": " + std::strerror(ELOOP));
 }
 
-// Writes the text to a temporary file beside the target and renames it over the target, so
-// that a crash or a full disk leaves the old file whole. A file the user made read-only is
-// left alone, although the folder would let us replace it.
-bool replaceFile(const std::string& folder, const std::string& link, const std::string& text) {
+// The new file takes the old one's owner and group where they differ from ours (root storing
+// into a user's file through a link); true when they are kept.
+bool keepOwner(int fd, const struct stat& old) {
+    struct stat now {};
+    return fstat(fd, &now) == 0 && ((now.st_uid == old.st_uid && now.st_gid == old.st_gid) ||
+                                    fchown(fd, old.st_uid, old.st_gid) == 0);
+}
+
+// Writes the text to a temporary file beside path (the file, not a link to it) and renames it
+// over path, so that a crash or a full disk leaves the old file whole; the file keeps its mode
+// and owner. A file the user made read-only is left alone, although the folder would let us
+// replace it: its mode says so, since access() lets root write anything.
+bool replaceFile(const std::string& folder, const std::string& path, const std::string& text) {
     const std::string parent = configFolder();
     mkdir(parent.c_str(), 0700); // errors show in the steps below
     mkdir(folder.c_str(), 0700);
-    const std::string path = linkTarget(link);
-    if (access(path.c_str(), F_OK) == 0 && access(path.c_str(), W_OK) != 0) {
+    struct stat old {};
+    const bool exists = stat(path.c_str(), &old) == 0;
+    if (exists && ((old.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0)) {
         return false;
     }
     std::string temp = path + ".XXXXXX";
@@ -139,9 +149,10 @@ bool replaceFile(const std::string& folder, const std::string& link, const std::
     if (fd < 0) {
         return false;
     }
-    struct stat old {};
-    const mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0600;
-    const bool ok = fchmod(fd, mode) == 0 && writeAll(fd, text) && fsync(fd) == 0;
+    // The owner before the mode: a change of owner clears the set-id bits.
+    const bool ok = (!exists || keepOwner(fd, old)) &&
+                    fchmod(fd, exists ? (old.st_mode & 07777) : 0600) == 0 && writeAll(fd, text) &&
+                    fsync(fd) == 0;
     if (close(fd) != 0 || !ok || rename(temp.c_str(), path.c_str()) != 0) {
         unlink(temp.c_str());
         return false;
@@ -187,23 +198,22 @@ public:
 private:
     // Each write reads the file afresh, so that what another program or a person changed
     // since the key was opened is kept. A file that cannot be parsed is reported and left alone.
+    // A link is followed first, to the file it leads to, so that a loop ends here.
     template <typename Change> void write(const std::string& name, Change change) {
+        const std::string failed = "Failed to set data for '" + name + "'";
         const std::string path = filePath();
+        std::string target;
         std::optional<std::string> text;
         try {
-            text = readFile(path);
+            target = linkTarget(path);
+            text = readFile(target);
         } catch (const Exception&) {
-            throw Exception("Failed to set data for '" + name + "'");
+            throw Exception(failed);
         }
         RegistryFile file = text ? RegistryFile::parse(*text, path) : RegistryFile();
         change(file);
-        bool written = false;
-        try {
-            written = replaceFile(folderPath(), path, file.serialise());
-        } catch (const Exception&) {
-        }
-        if (!written) {
-            throw Exception("Failed to set data for '" + name + "'");
+        if (!replaceFile(folderPath(), target, file.serialise())) {
+            throw Exception(failed);
         }
         snapshot = std::move(file);
     }

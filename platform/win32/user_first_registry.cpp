@@ -35,8 +35,12 @@ std::unique_ptr<RegistryKey> UserFirstRegistry::openKey(const std::string& key) 
 }
 
 std::unique_ptr<RegistryKey> UserFirstRegistry::createKey(const std::string& key) {
-    if (std::unique_ptr<RegistryKey> values = machine->createKey(key)) {
-        return values;
+    // Where the user's key exists, the next read comes from it: a store elsewhere would be
+    // hidden behind it.
+    if (!user->keyExists(key)) {
+        if (std::unique_ptr<RegistryKey> values = machine->createKey(key)) {
+            return values;
+        }
     }
     if (std::unique_ptr<RegistryKey> values = user->createKey(key)) {
         return values;

@@ -1,7 +1,8 @@
 // The settings store's rule on Windows, kept free of Windows calls so that it is tested on any
 // machine. Since Vista an ordinary user cannot write HKEY_LOCAL_MACHINE, so a store there alone
 // would keep no user's settings: a key is read from HKEY_CURRENT_USER first, then from
-// HKEY_LOCAL_MACHINE, and written to HKEY_LOCAL_MACHINE when it opens for writing, else to
+// HKEY_LOCAL_MACHINE. It is written where the next read will find it: to HKEY_CURRENT_USER
+// when the key is there, else to HKEY_LOCAL_MACHINE when that opens for writing, else to
 // HKEY_CURRENT_USER. What administrators stored machine-wide keeps working.
 #pragma once
 

@@ -3,6 +3,8 @@
 #include "platform/desktop_services.h"
 #include "platform/win32/win32_services.h"
 
+#include "platform/win32/win32_loop.h"
+
 #include <windows.h>
 
 #include <shellapi.h>
@@ -15,6 +17,7 @@ namespace {
 // The logo as a GDI bitmap, made on the first pass and kept, so that a pass allocates nothing.
 struct PreviewCache {
     HDC memory = nullptr;
+    HGDIOBJ ownBitmap = nullptr; // the DC's own, selected back before a section is deleted
     HBITMAP section = nullptr;
     const Bitmap* picture = nullptr;
     int width = 0;
@@ -27,6 +30,8 @@ bool prepare(const Bitmap& picture, int width, int height) {
         return true;
     }
     if (cache.section != nullptr) {
+        // A bitmap that a DC holds cannot be deleted.
+        SelectObject(cache.memory, cache.ownBitmap);
         DeleteObject(cache.section);
         cache.section = nullptr;
     }
@@ -56,7 +61,10 @@ bool prepare(const Bitmap& picture, int width, int height) {
             std::memcpy(out, in, 3);
         }
     }
-    SelectObject(cache.memory, cache.section);
+    HGDIOBJ before = SelectObject(cache.memory, cache.section);
+    if (cache.ownBitmap == nullptr) {
+        cache.ownBitmap = before;
+    }
     cache.picture = &picture;
     cache.width = width;
     cache.height = height;
@@ -82,5 +90,6 @@ void paintIntoWin32Window(uintptr_t window, const Bitmap& picture, int x, int y,
 }
 
 void openUrl(const std::string& url) {
-    ShellExecuteA(GetActiveWindow(), "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    HWND form = win32MainForm() != nullptr ? win32MainForm()->windowHandle() : nullptr;
+    ShellExecuteA(form, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -5,11 +5,27 @@
 
 #include <windows.h>
 
+#include <vector>
+
+namespace {
+
+// The records as the system enumerated them, by mode number: a change passes one on as it
+// came. Mode 0 starts the list afresh.
+std::vector<DEVMODEA> enumerated;
+
+} // namespace
+
 bool win32EnumDisplaySettings(int index, SystemDisplayMode& mode) {
     DEVMODEA dm{};
     dm.dmSize = sizeof dm;
     if (index < 0 || !EnumDisplaySettingsA(nullptr, static_cast<DWORD>(index), &dm)) {
         return false;
+    }
+    if (index == 0) {
+        enumerated.clear();
+    }
+    if (static_cast<size_t>(index) == enumerated.size()) {
+        enumerated.push_back(dm);
     }
     mode.mode.width = static_cast<int32_t>(dm.dmPelsWidth);
     mode.mode.height = static_cast<int32_t>(dm.dmPelsHeight);
@@ -22,16 +38,10 @@ bool win32EnumDisplaySettings(int index, SystemDisplayMode& mode) {
 }
 
 int win32ChangeDisplaySettings(const SystemDisplayMode& mode) {
-    DEVMODEA dm{};
-    dm.dmSize = sizeof dm;
-    if (!EnumDisplaySettingsA(nullptr, static_cast<DWORD>(mode.id), &dm)) {
+    if (mode.id >= enumerated.size()) {
         return DISP_CHANGE_BADMODE;
     }
-    dm.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
-    if (dm.dmDisplayFrequency > 1) {
-        dm.dmFields |= DM_DISPLAYFREQUENCY;
-    }
-    return ChangeDisplaySettingsA(&dm, CDS_FULLSCREEN);
+    return ChangeDisplaySettingsA(&enumerated[mode.id], CDS_FULLSCREEN);
 }
 
 void win32RestoreDisplaySettings() {

@@ -16,7 +16,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <exception>
 
 namespace {
 
@@ -105,6 +107,18 @@ Bitmap loadLogo() {
 class Win32Form : public FormView, public Win32MainForm {
 public:
     explicit Win32Form(const FormArt& art) : logoPicture(loadLogo()) {
+        // A construction that fails releases what it made: a window left without its form
+        // would lead the messages it still gets (the error box's loop sends some) to freed
+        // memory.
+        struct Unwinding {
+            Win32Form& form;
+            const int before = std::uncaught_exceptions();
+            ~Unwinding() {
+                if (std::uncaught_exceptions() > before) {
+                    form.release();
+                }
+            }
+        } unwinding{*this};
         registerClass();
         formFont = layoutFont(layout.fontPixels, FW_NORMAL, FALSE);
         linkFont = layoutFont(layout.linkFontPixels, FW_BOLD, TRUE);
@@ -147,24 +161,7 @@ public:
         }
     }
 
-    ~Win32Form() override {
-        if (win32MainForm() == this) {
-            setWin32MainForm(nullptr);
-        }
-        if (window != nullptr) {
-            KillTimer(window, stopTimerId);
-            KillTimer(window, hostTimerId);
-            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-            DestroyWindow(window);
-        }
-        releaseLog();
-        DeleteObject(formFont);
-        DeleteObject(linkFont);
-        DeleteObject(background);
-        if (fittedFont != nullptr) {
-            DeleteObject(fittedFont);
-        }
-    }
+    ~Win32Form() override { release(); }
 
     Win32Form(const Win32Form&) = delete;
     Win32Form& operator=(const Win32Form&) = delete;
@@ -266,11 +263,20 @@ public:
     void makePreviewChild(uintptr_t hostWindow) override {
         previewHost = hostWindow != 0 ? hostWindow : 1;
         HWND host = reinterpret_cast<HWND>(previewHost);
+        if (!IsWindow(host)) {
+            // Nothing to paint into: closed already, so that the message loop does not start
+            // and nothing of the form shows; the form's owner tears down as after any run.
+            std::fprintf(stderr,
+                         "kelvara: There is no window 0x%llx on this display; the preview "
+                         "ends\n",
+                         static_cast<unsigned long long>(hostWindow));
+            std::fflush(stderr);
+            closed = true;
+            return;
+        }
         SetWindowLongPtrA(window, GWL_STYLE, WS_CHILD | WS_CLIPSIBLINGS);
         SetWindowLongPtrA(window, GWL_EXSTYLE, 0);
-        if (IsWindow(host)) {
-            SetParent(window, host);
-        }
+        SetParent(window, host);
         SetWindowPos(window, nullptr, layout.left, layout.top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
         SetTimer(window, hostTimerId, hostCheckMs, nullptr);
@@ -357,12 +363,36 @@ public:
     // --- Win32MainForm
     void showAsMainForm() override { show(); }
     bool isClosed() const override { return closed; }
+    HWND windowHandle() const override { return window; }
 
     // --- from the window procedure
     void attach(HWND made) { window = made; } // messages come before CreateWindowExA returns
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
+    // Everything the form made, whether it was made whole or not.
+    void release() {
+        if (win32MainForm() == this) {
+            setWin32MainForm(nullptr);
+        }
+        if (window != nullptr) {
+            KillTimer(window, stopTimerId);
+            KillTimer(window, hostTimerId);
+            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+            DestroyWindow(window);
+            window = nullptr;
+        }
+        releaseLog();
+        for (HFONT font : {formFont, linkFont, fittedFont}) {
+            if (font != nullptr) {
+                DeleteObject(font);
+            }
+        }
+        if (background != nullptr) {
+            DeleteObject(background);
+        }
+    }
+
     // A control of the window class kind at the layout's rectangle, with its text.
     HWND control(const char* kind, const ControlLayout& at, DWORD style, int id) {
         HWND made = CreateWindowExA(std::strcmp(kind, "EDIT") == 0 ? WS_EX_CLIENTEDGE : 0, kind,

@@ -1,7 +1,9 @@
-// Host mode belongs to the X11 saver hosts; Windows runs its savers through "/s" and "/p".
+// Host mode and its pictures belong to the X11 saver hosts; Windows runs its savers through "/s"
+// and "/p".
 #include "platform/host_window.h"
 
 #include "platform/exception.h"
+#include "platform/picture_folder.h"
 #include "platform/win32/win32_services.h"
 
 std::unique_ptr<HostWindow> openWin32HostWindow(uintptr_t) {
@@ -10,3 +12,7 @@ std::unique_ptr<HostWindow> openWin32HostWindow(uintptr_t) {
 }
 
 void endAtOnceOnTermination() {}
+
+Bitmap pictureFromFolder(const std::string&, int, int) {
+    throw Exception("Pictures from a folder are for X11 saver hosts");
+}

@@ -3,12 +3,17 @@
 // an exception must never unwind through the system's code.
 #pragma once
 
+#include <windows.h>
+
 class Win32MainForm {
 public:
     virtual ~Win32MainForm() = default;
     // The message loop's start shows the main form.
     virtual void showAsMainForm() = 0;
     virtual bool isClosed() const = 0;
+    // Its window, which owns what the program shows on its behalf (the error box, the browser
+    // the link opens).
+    virtual HWND windowHandle() const = 0;
 };
 
 // The first form made is the main form; it signs off when it is destroyed.

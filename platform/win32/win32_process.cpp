@@ -5,8 +5,9 @@
 #include <windows.h>
 
 bool createInstanceLock(const std::string& name) {
-    // The handle stays open on purpose: the system drops the mutex when the process ends.
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    // Owned, and the handle stays open on purpose: the system drops the mutex when the process
+    // ends.
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, name.c_str());
     return !(mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 

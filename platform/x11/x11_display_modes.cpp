@@ -13,12 +13,26 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
+
+// Which switch configureCrtc is doing, for the test hook below.
+const char* switchPhase = "switch";
+
+// A test hook: KELVARA_TEST_PAUSE=<phase>:<step> ("switch:off", "restore:resized", ...) stops
+// the process at that step, with what it sent in force, so that a test can kill it there.
+void pauseForTest(Display* display, const char* step) {
+    static const char* const wanted = std::getenv("KELVARA_TEST_PAUSE");
+    if (wanted != nullptr && wanted == std::string(switchPhase) + ":" + step) {
+        XSync(display, False);
+        raise(SIGSTOP);
+    }
+}
 
 bool hasRandr12(Display* display) {
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
@@ -241,13 +255,18 @@ int configureCrtc(Display* display, RRCrtc crtc, RRMode modeId, int x, int y, Ro
     if (resize) {
         status = XRRSetCrtcConfig(display, resources.screen, crtc, CurrentTime, 0, 0, None,
                                   RR_Rotate_0, nullptr, 0);
-        if (status == RRSetConfigSuccess)
+        pauseForTest(display, "off");
+        if (status == RRSetConfigSuccess) {
             XRRSetScreenSize(display, root, screenWidth, screenHeight, std::max(widthMm, 1),
                              std::max(heightMm, 1));
+            pauseForTest(display, "resized");
+        }
     }
-    if (status == RRSetConfigSuccess)
+    if (status == RRSetConfigSuccess) {
         status = XRRSetCrtcConfig(display, resources.screen, crtc, CurrentTime, x, y, modeId,
                                   rotation, outputs.data(), static_cast<int>(outputs.size()));
+        pauseForTest(display, "set");
+    }
     XUngrabServer(display);
     return status == RRSetConfigSuccess && !trap.failed() ? 0 : -1;
 }
@@ -343,14 +362,27 @@ bool parseRecord(const std::vector<std::string>& words, SavedConfiguration& befo
     return ok;
 }
 
+// Whether the CRTC is as the change left it.
+bool inForce(const XRRCrtcInfo& crtc, const Change& change) {
+    return crtc.mode == change.mode && crtc.x == change.x && crtc.y == change.y &&
+           crtc.rotation == change.rotation;
+}
+
 // In the guardian, after the program ended without giving the mode back: restores it, but only
-// while the program's change is still in force. The guardian is a process of its own, started
-// before the program's connection existed, so it opens its own: the one exception to the one
-// connection of the process, and it lives only after the program has gone.
-void restoreForGuardian(const std::vector<std::string>& words, const std::string& text) {
+// while the display is in a state the program passed through: one of its changes, the CRTC
+// switched off half-way through a switch (or through the program's own restore), or the
+// configuration before. Any other state is someone else's doing. The guardian is a process of
+// its own, started before the program's connection existed, so it opens its own: the one
+// exception to the one connection of the process, and it lives only after the program has gone.
+void restoreForGuardian(const std::vector<std::string>& words,
+                        const std::vector<std::string>& texts) {
+    switchPhase = "guardian";
     SavedConfiguration before;
-    Change change;
-    if (!parseRecord(words, before) || !parseChange(text, change)) {
+    std::vector<Change> changes(texts.size());
+    bool readable = parseRecord(words, before);
+    for (size_t i = 0; readable && i < texts.size(); ++i)
+        readable = parseChange(texts[i], changes[i]);
+    if (!readable) {
         std::fprintf(stderr, "kelvara: mode guardian: unreadable configuration, left alone\n");
         return;
     }
@@ -366,9 +398,13 @@ void restoreForGuardian(const std::vector<std::string>& words, const std::string
         X11ErrorTrap trap(display); // a CRTC that has gone is an answer
         Resources resources(display);
         if (resources.screen) {
-            CrtcInfo now(display, resources.screen, static_cast<RRCrtc>(change.crtc));
-            ours = now.info && now.info->mode == change.mode && now.info->x == change.x &&
-                   now.info->y == change.y && now.info->rotation == change.rotation;
+            const Change& last = changes.back();
+            CrtcInfo now(display, resources.screen, static_cast<RRCrtc>(last.crtc));
+            const Change unchanged{before.crtc, before.mode, before.x, before.y, before.rotation};
+            ours = now.info && (now.info->mode == None || inForce(*now.info, unchanged) ||
+                                std::any_of(changes.begin(), changes.end(), [&](const Change& c) {
+                                    return inForce(*now.info, c);
+                                }));
         }
     }
     if (!ours)
@@ -433,6 +469,7 @@ int x11ChangeDisplaySettings(const SystemDisplayMode& mode) {
         return -1;
 
     if (!saved.valid) {
+        pauseForTest(display, "begin");
         int screen = DefaultScreen(display);
         saved.crtc = crtc;
         saved.mode = current.info->mode;
@@ -468,8 +505,10 @@ void x11RestoreDisplaySettings() {
     if (!saved.valid)
         return;
     Display* display = modeDisplay();
+    switchPhase = "restore";
     if (display && restoreConfiguration(display, saved) == 0)
         dismissModeGuardian();
+    switchPhase = "switch";
     saved = SavedConfiguration();
 }
 

@@ -6,6 +6,7 @@
 #include "platform/x11/x11_capture.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_host_window.h"
+#include "platform/x11/x11_image_settings.h"
 #include "platform/x11/x11_services.h"
 
 #include <X11/Xatom.h>
@@ -91,11 +92,11 @@ public:
     }
 
     // XScreenSaver keeps a picture of what each of its windows covered as a pixmap named in the
-    // window's _SCREENSAVER_SCREENSHOT property (it is there when the saver starts, and only
-    // when its grabDesktopImages setting allows). Reading it beats running its getimage helper:
-    // no second process, and no unmapping of the window, which the helper's manual warns
-    // makes it flicker. The pixmap covers that window alone, so on many monitors each saver
-    // gets its own monitor's picture.
+    // window's _SCREENSAVER_SCREENSHOT property. It is there when the saver starts, whatever the
+    // user's grabDesktopImages setting: honouring that is the saver's part (imageSettings).
+    // Reading the pixmap beats running XScreenSaver's getimage helper: no second process, and
+    // no unmapping of the window, which the helper's manual warns makes it flicker. The pixmap
+    // covers that window alone, so on many monitors each saver gets its own monitor's picture.
     bool hostScreenshot(Bitmap& picture) override {
         if (standIn != None)
             return false;
@@ -134,6 +135,11 @@ public:
             return false; // the host let it go meanwhile
         }
         return true;
+    }
+
+    HostImageSettings imageSettings() override {
+        return xscreensaverImageSettings(XResourceManagerString(display), xscreensaverAppDefaults,
+                                         std::getenv("HOME"));
     }
 
     // --- from the event loop

@@ -10,6 +10,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <csignal>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -63,6 +64,25 @@ struct Channel {
     int bits = 0;
 };
 
+// Holds back the signals that end a hosted run at once (platform/posix/posix_termination.cpp)
+// while it lives, so that they arrive only after it.
+class TerminationSignalsHeld {
+public:
+    TerminationSignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int s : {SIGTERM, SIGINT, SIGHUP})
+            sigaddset(&held, s);
+        pthread_sigmask(SIG_BLOCK, &held, &previous);
+    }
+    ~TerminationSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
+    TerminationSignalsHeld(const TerminationSignalsHeld&) = delete;
+    TerminationSignalsHeld& operator=(const TerminationSignalsHeld&) = delete;
+
+private:
+    sigset_t previous;
+};
+
 // The screen read through a shared memory segment: no copy through the socket. Any failure
 // (no extension, a remote server, no segment) leaves the plain read to do the work.
 class SharedImage {
@@ -76,17 +96,22 @@ public:
             &segment, static_cast<unsigned>(width), static_cast<unsigned>(height));
         if (!image)
             return;
+        // A segment outlives its process until it is marked for removal, and a host ends its
+        // savers at any moment: it is marked as soon as the server has attached it (it then goes
+        // with the last detachment), and no termination signal may come in between.
+        TerminationSignalsHeld held;
         segment.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * height,
                                IPC_CREAT | 0600);
         if (segment.shmid < 0)
             return;
         void* address = shmat(segment.shmid, nullptr, 0);
-        if (address == reinterpret_cast<void*>(-1))
-            return;
-        segment.shmaddr = image->data = static_cast<char*>(address);
-        segment.readOnly = False;
-        trap.emplace(display);
-        attached = XShmAttach(display, &segment) && !trap->failed();
+        if (address != reinterpret_cast<void*>(-1)) {
+            segment.shmaddr = image->data = static_cast<char*>(address);
+            segment.readOnly = False;
+            trap.emplace(display);
+            attached = XShmAttach(display, &segment) && !trap->failed(); // failed() syncs
+        }
+        shmctl(segment.shmid, IPC_RMID, nullptr);
     }
     ~SharedImage() {
         if (attached) {
@@ -96,8 +121,6 @@ public:
         trap.reset();
         if (segment.shmaddr)
             shmdt(segment.shmaddr);
-        if (segment.shmid >= 0)
-            shmctl(segment.shmid, IPC_RMID, nullptr);
         if (image) {
             image->data = nullptr; // the segment's memory, released above
             XDestroyImage(image);

@@ -1,16 +1,21 @@
 // The Windows program under Wine on the private X server: the native dialog and its registry
-// values, the full-screen run (failing log, then intro and mosaic with the checks ignored, the
-// display mode given back), and the preview inside a host window. Needs build-windows/ from
+// values (stored where the next read finds them), the full-screen run (failing log, then intro
+// and mosaic in the stored mode with the checks ignored and the display scaled to 150 %, the
+// display mode given back), an error during the intro, the preview inside a host window, and
+// checks of the back end's own code (win32_checks). Needs build-windows/ from
 // scripts/build-windows.
 #include "e2e.h"
 
 #include <gtest/gtest.h>
+// After gtest: Xlib defines Bool as a macro.
+#include <X11/Xlib.h>
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -43,13 +48,12 @@ protected:
     // A prefix of its own, made once (about 12 s) and kept between runs.
     static void SetUpTestSuite() {
         built = std::filesystem::exists(windows + "/kelvara.scr") &&
-                std::filesystem::exists(windows + "/tests/preview_host.exe");
+                std::filesystem::exists(windows + "/tests/preview_host.exe") &&
+                std::filesystem::exists(windows + "/tests/win32_checks.exe");
         if (!built) {
             return;
         }
         shell(wine + " wineboot --init; /usr/bin/wineserver-stable -w");
-        shell(wine + " reg delete 'HKLM\\SOFTWARE\\Velloran\\Tarnwick' /f");
-        shell(wine + " reg delete 'HKCU\\SOFTWARE\\Velloran\\Tarnwick' /f");
     }
     // Wine's own processes (explorer's desktop, services) outlive the program; they would stay
     // on the shared X server and take input meant for the tests that follow.
@@ -60,15 +64,32 @@ protected:
     }
     void SetUp() override {
         if (!built) {
-            GTEST_SKIP() << windows << " has no kelvara.scr and preview_host.exe yet: run "
-                         << "scripts/build-windows";
+            GTEST_SKIP() << windows << " has no kelvara.scr, preview_host.exe and "
+                         << "win32_checks.exe yet: run scripts/build-windows";
         }
+        // Each test starts with no settings stored in either hive.
+        shell(wine + " reg delete '" + userKey + "' /f");
+        shell(wine + " reg delete '" + machineKey + "' /f");
     }
-    static e2e::Program saver(const std::vector<std::string>& arguments) {
-        std::vector<std::string> all{windows + "/kelvara.scr"};
+    static e2e::Program saver(const std::vector<std::string>& arguments,
+                              const std::string& program = windows + "/kelvara.scr") {
+        std::vector<std::string> all{program};
         all.insert(all.end(), arguments.begin(), arguments.end());
         return e2e::Program(all, wineEnvironment(), wine);
     }
+    static int check(const std::string& arguments, std::string& output) {
+        output = shell(wine + " " + windows + "/tests/win32_checks.exe " + arguments +
+                       "; echo \"exit $?\"");
+        return output.find("exit 0\n") != std::string::npos ? 0 : 1;
+    }
+    // The "resolution" value of a hive's key; -1 when there is none.
+    static long storedResolution(const std::string& key) {
+        const std::string values = shell(wine + " reg query '" + key + "' /v resolution");
+        const size_t at = values.find("REG_DWORD    0x");
+        return at == std::string::npos ? -1 : std::stol(values.substr(at + 15), nullptr, 16);
+    }
+    static inline const std::string userKey = "HKCU\\SOFTWARE\\Velloran\\Tarnwick";
+    static inline const std::string machineKey = "HKLM\\SOFTWARE\\Velloran\\Tarnwick";
     static inline bool built = false;
 };
 
@@ -82,16 +103,53 @@ int warningPixels(const e2e::Picture& p) {
     return n;
 }
 
-// A key ends the run. Wine gives its window the keyboard focus a moment after the window
-// shows, later still on a busy machine, so a key that came too early is pressed again.
-bool endWithKey(e2e::Program& run) {
+// A key ends the run, cleanly. Wine gives its window the keyboard focus a moment after the
+// window shows, later still on a busy machine, so a key that came too early is pressed again.
+testing::AssertionResult endWithKey(e2e::Program& run) {
     for (int attempt = 0; attempt < 12; ++attempt) {
         e2e::pressKey("a");
         if (run.waitForExit(5)) {
-            return true;
+            if (run.exitStatus() != 0) {
+                return testing::AssertionFailure()
+                       << "ended with status " << run.exitStatus() << "\n"
+                       << run.standardError();
+            }
+            return testing::AssertionSuccess();
         }
     }
-    return false;
+    return testing::AssertionFailure() << "still running after the keys";
+}
+
+// The screen's size as the server has it now (Xlib's own figure lags behind a switch).
+std::pair<int, int> screenSize() {
+    Window root = None;
+    int x = 0, y = 0;
+    unsigned width = 0, height = 0, border = 0, depth = 0;
+    XGetGeometry(e2e::display(), DefaultRootWindow(e2e::display()), &root, &x, &y, &width, &height,
+                 &border, &depth);
+    return {static_cast<int>(width), static_cast<int>(height)};
+}
+
+void clickOk(e2e::Window dialog) {
+    const e2e::Geometry g = e2e::windowGeometry(dialog);
+    e2e::clickIn(dialog, g.width - 46, g.height - 39); // 48 pixels above the bottom edge
+}
+
+// The settings dialog, with a choice made in its list (none when letter is empty): a click
+// drops the list down, a letter selects the first entry that starts with it, Enter takes it;
+// then OK stores it.
+void storeInDialog(e2e::Program& run, const std::string& letter) {
+    const e2e::Window dialog = e2e::waitForWindow("Tarnwick Screensaver Settings", 60);
+    ASSERT_NE(dialog, e2e::noWindow);
+    if (!letter.empty()) {
+        const e2e::Geometry g = e2e::windowGeometry(dialog);
+        e2e::clickIn(dialog, g.width - 116, 61); // the list, below a caption of any usual height
+        e2e::pressKey(letter);
+        e2e::pressKey("Return");
+    }
+    clickOk(dialog);
+    ASSERT_TRUE(run.waitForExit(30));
+    EXPECT_EQ(run.exitStatus(), 0);
 }
 
 TEST_F(Wine, TheDialogStoresItsThreeValuesAndASecondInstanceEndsAtOnce) {
@@ -103,11 +161,12 @@ TEST_F(Wine, TheDialogStoresItsThreeValuesAndASecondInstanceEndsAtOnce) {
     e2e::Program second = saver({"/c"});
     ASSERT_TRUE(second.waitForExit(30));
     EXPECT_TRUE(run.running());
+    std::string found;
+    EXPECT_EQ(check("owned KELVARA_OTHER_MUTEX", found), 0) << "the instance mutex:\n" << found;
 
-    const e2e::Geometry g = e2e::windowGeometry(dialog);
-    e2e::clickIn(dialog, g.width - 46, g.height - 39); // OK, 48 pixels above the bottom edge
+    clickOk(dialog);
     ASSERT_TRUE(run.waitForExit(30));
-    const std::string values = shell(wine + " reg query 'HKLM\\SOFTWARE\\Velloran\\Tarnwick'");
+    const std::string values = shell(wine + " reg query '" + machineKey + "'");
     EXPECT_NE(values.find("resolution    REG_DWORD    0x0"), std::string::npos) << values;
     EXPECT_NE(values.find("sound    REG_DWORD    0x1"), std::string::npos) << values;
     EXPECT_NE(values.find("customize    REG_SZ"), std::string::npos) << values;
@@ -118,8 +177,36 @@ TEST_F(Wine, TheDialogStoresItsThreeValuesAndASecondInstanceEndsAtOnce) {
     EXPECT_TRUE(withHandle.waitForExit(30));
 }
 
-TEST_F(Wine, TheFullScreenRunFailsOnSoftwareThenRunsWithTheChecksIgnored) {
-    const int width = e2e::displayWidth(), height = e2e::displayHeight();
+// With the user's key there, the next read comes from it: an OK that stored in the machine's
+// hive (as it may for an administrator, and for anyone under Wine) would seem to be lost.
+TEST_F(Wine, TheDialogStoresWhereTheNextReadLooksWhenBothHivesHoldTheKey) {
+    for (const std::string& key : {userKey, machineKey}) {
+        shell(wine + " reg add '" + key + "' /v resolution /t REG_DWORD /d 0 /f");
+        shell(wine + " reg add '" + key + "' /v sound /t REG_DWORD /d 1 /f");
+    }
+    {
+        e2e::Program run = saver({"/c"});
+        storeInDialog(run, "8");
+    }
+    const long chosen = storedResolution(userKey);
+    EXPECT_GT(chosen, 0) << "the choice is not where the next read looks";
+    // The next dialog shows the choice: its OK stores it again.
+    e2e::Program again = saver({"/c"});
+    storeInDialog(again, "");
+    EXPECT_EQ(storedResolution(userKey), chosen);
+}
+
+// The display at 150 % (144 dots per inch) for the run: a program that did not declare itself
+// aware of that would be scaled by the system and cover only part of the screen.
+struct RaisedDpi {
+    RaisedDpi() {
+        shell(wine + " reg add 'HKCU\\Control Panel\\Desktop' /v LogPixels /t REG_DWORD /d 144 /f");
+    }
+    ~RaisedDpi() { shell(wine + " reg delete 'HKCU\\Control Panel\\Desktop' /v LogPixels /f"); }
+};
+
+TEST_F(Wine, TheFullScreenRunFailsOnSoftwareThenRunsInTheStoredModeWithTheChecksIgnored) {
+    const std::pair<int, int> desktop = screenSize();
     {
         e2e::Program run = saver({"/s"});
         EXPECT_TRUE(e2e::waitForScreen(
@@ -128,10 +215,16 @@ TEST_F(Wine, TheFullScreenRunFailsOnSoftwareThenRunsWithTheChecksIgnored) {
         e2e::screenshot("wine-failing-log");
         EXPECT_TRUE(endWithKey(run));
     }
+    {
+        e2e::Program dialog = saver({"/c"});
+        storeInDialog(dialog, "8"); // the first of the 800 x 600 modes
+    }
+    RaisedDpi scaled;
     e2e::TempFolder folder;
-    const e2e::Picture desktop =
-        e2e::showOnRoot(std::string(KELVARA_SOURCE_DIR) + "/data/demo-desktop.jpg", folder.path);
+    e2e::showOnRoot(std::string(KELVARA_SOURCE_DIR) + "/data/demo-desktop.jpg", folder.path);
     e2e::Program run = saver({"/s", "--ignore-requirements"});
+    EXPECT_TRUE(e2e::waitUntil([] { return screenSize() == std::make_pair(800, 600); }, 120))
+        << run.standardError();
     // The intro: a dark screen with the bright logo in its middle.
     EXPECT_TRUE(e2e::waitForScreen(
         run, folder.path + "/intro.ppm", "the intro",
@@ -143,14 +236,49 @@ TEST_F(Wine, TheFullScreenRunFailsOnSoftwareThenRunsWithTheChecksIgnored) {
         },
         120));
     e2e::screenshot("wine-intro");
-    // The mosaic: mostly the desktop picture again.
+    // The run's window covers the switched screen exactly, unscaled.
+    const e2e::Window form = e2e::findWindow("Kelvara, ", e2e::Title::prefix);
+    ASSERT_NE(form, e2e::noWindow);
+    const e2e::Geometry g = e2e::windowGeometry(form);
+    EXPECT_EQ(std::make_pair(g.x, g.y), std::make_pair(0, 0));
+    EXPECT_EQ(std::make_pair(g.width, g.height), std::make_pair(800, 600));
+    // The mosaic: mostly the desktop picture again, at the run's size.
+    const std::string shrink = "convert '" + folder.path + "/picture.ppm' -resize 800x600! " +
+                               "-depth 8 'ppm:" + folder.path + "/expected.ppm'";
+    ASSERT_EQ(std::system(shrink.c_str()), 0);
+    const e2e::Picture expected = e2e::readPpm(folder.path + "/expected.ppm");
     EXPECT_TRUE(e2e::waitForScreen(
         run, folder.path + "/mosaic.ppm", "the mosaic",
-        [&](const e2e::Picture& p) { return e2e::shareAlike(p, desktop) > 0.5; }, 120));
+        [&](const e2e::Picture& p) { return e2e::shareAlike(p, expected) > 0.5; }, 120));
     e2e::screenshot("wine-mosaic");
     EXPECT_TRUE(endWithKey(run));
-    EXPECT_EQ(e2e::displayWidth(), width);
-    EXPECT_EQ(e2e::displayHeight(), height);
+    EXPECT_TRUE(e2e::waitUntil([&] { return screenSize() == desktop; }, 30));
+}
+
+// An error during the intro (here no logo.dat) ends the run: the box stands in front, over the
+// desktop in its own mode, and once it is answered the program ends.
+TEST_F(Wine, AnErrorDuringTheIntroShowsItsBoxInFrontAndEndsTheRun) {
+    e2e::TempFolder folder;
+    std::filesystem::copy_file(windows + "/kelvara.scr", folder.path + "/kelvara.scr");
+    std::filesystem::create_directories(folder.path + "/Tarnwick");
+    e2e::Program run = saver({"/s", "--ignore-requirements"}, folder.path + "/kelvara.scr");
+    const e2e::Window box = e2e::waitForWindow("Kelvara", 120);
+    ASSERT_NE(box, e2e::noWindow) << run.standardError();
+    EXPECT_NE(run.standardError().find("logo.dat"), std::string::npos) << run.standardError();
+    EXPECT_TRUE(e2e::waitUntil([&] { return e2e::topLevelWindows().back() == box; }, 30))
+        << "the box is behind another window";
+    e2e::screenshot("wine-intro-error");
+    e2e::closeWindow(box);
+    ASSERT_TRUE(run.waitForExit(30)) << "the run went on after the box";
+    EXPECT_EQ(run.exitStatus(), 0);
+}
+
+// What only Windows code shows: a form whose construction fails leaves no window that would
+// lead messages to it, and the preview paints a picture that changed (its old bitmap goes).
+TEST_F(Wine, TheBackEndReleasesAFailedFormAndRepaintsAChangedPicture) {
+    std::string found;
+    EXPECT_EQ(check("failed-form", found), 0) << found;
+    EXPECT_EQ(check("repaint", found), 0) << found;
 }
 
 TEST_F(Wine, ThePreviewPaintsIntoItsHostAndEndsWithIt) {
@@ -189,6 +317,15 @@ TEST_F(Wine, ThePreviewPaintsIntoItsHostAndEndsWithIt) {
     e2e::closeWindow(box);
     EXPECT_TRUE(bad.waitForExit(30));
     EXPECT_NE(bad.standardError().find("'abc' is not a valid integer value."), std::string::npos);
+
+    // A number that is no window: nothing shows, the preview ends at once and says why.
+    e2e::Program stray = saver({"/p", "12345"});
+    ASSERT_TRUE(stray.waitForExit(30));
+    EXPECT_EQ(stray.exitStatus(), 0);
+    EXPECT_NE(stray.standardError().find("There is no window 0x3039 on this display; the preview "
+                                         "ends"),
+              std::string::npos)
+        << stray.standardError();
 }
 
 } // namespace

@@ -10,8 +10,8 @@
 // Exit status: 0 done, 1 a bad input or a failed read or write, 2 a wrong command line.
 
 #include "datfile/datfile.h"
-#include "datfile/jpeg_decoder.h"
 #include "platform/exception.h"
+#include "platform/jpeg_decoder.h"
 
 #include <cerrno>
 #include <cmath>

@@ -18,12 +18,17 @@ TEST(CommandLine, NoSwitchOrAnUnknownOneEndsSilently) {
     }
 }
 
-TEST(CommandLine, HelpPrintsTheUsageAndEnds) {
+TEST(CommandLine, HelpPrintsTheUsageAndVersionTheVersionAndBothEnd) {
     e2e::Program run({"--help"});
     ASSERT_TRUE(run.waitForExit());
     EXPECT_EQ(run.exitStatus(), 0);
     EXPECT_NE(run.standardOutput().find("/c"), std::string::npos) << run.standardOutput();
     EXPECT_NE(run.standardOutput().find("registry.reg"), std::string::npos);
+
+    e2e::Program version({"--version"});
+    ASSERT_TRUE(version.waitForExit());
+    EXPECT_EQ(version.exitStatus(), 0);
+    EXPECT_EQ(version.standardOutput(), "kelvara " KELVARA_VERSION "\n");
 }
 
 TEST(CommandLine, APreviewHostThatIsNoNumberShowsTheErrorAndEnds) {

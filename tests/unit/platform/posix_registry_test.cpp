@@ -130,4 +130,86 @@ TEST_F(PosixRegistry, WritesKeepWhatChangedInTheFileSinceTheKeyWasOpened) {
               std::string::npos);
 }
 
+// Read-only by its mode: left as it is, by root too, whom access() would let through.
+TEST_F(PosixRegistry, AFileWithoutWriteBitsIsNeverReplaced) {
+    const std::string text = "REGEDIT4\n; mine, read-only\n";
+    writeFile(text);
+    chmod(file.c_str(), 0444);
+    EXPECT_EQ(message([&] { createSystemRegistry()->createKey(key)->writeInteger("sound", 1); }),
+              "Failed to set data for 'sound'");
+    EXPECT_EQ(readFile(), text);
+    EXPECT_EQ(fs::status(file).permissions(), static_cast<fs::perms>(0444));
+}
+
+// Settings kept elsewhere and linked in, by every shape of link: the store writes the file at
+// the end of the links, which keeps its mode and its owner (root storing into a user's file),
+// and the links stay links. A loop fails the store and makes nothing.
+TEST_F(PosixRegistry, AStoreThroughLinksWritesTheFileTheyLeadToAndKeepsItsModeAndOwner) {
+    const uid_t owner = geteuid() == 0 ? 65534 : geteuid(); // nobody, where we may give files
+    struct Case {
+        const char* name;
+        // Makes the links in folder (the configuration folder); returns the file they lead to.
+        std::function<fs::path(const fs::path& folder)> links;
+        bool targetExists = true;
+    };
+    const std::vector<Case> cases = {
+        {"relative",
+         [](const fs::path& f) {
+             fs::create_symlink("../dotfiles/kelvara.reg", f / "kelvara" / "registry.reg");
+             return f / "dotfiles" / "kelvara.reg";
+         }},
+        {"absolute",
+         [](const fs::path& f) {
+             fs::create_symlink(f / "dotfiles" / "kelvara.reg", f / "kelvara" / "registry.reg");
+             return f / "dotfiles" / "kelvara.reg";
+         }},
+        {"chained, each relative to its own folder",
+         [](const fs::path& f) {
+             fs::create_directories(f / "links");
+             fs::create_symlink("../links/first.reg", f / "kelvara" / "registry.reg");
+             fs::create_symlink("../dotfiles/kelvara.reg", f / "links" / "first.reg");
+             return f / "dotfiles" / "kelvara.reg";
+         }},
+        {"dangling",
+         [](const fs::path& f) {
+             fs::create_symlink("../dotfiles/new.reg", f / "kelvara" / "registry.reg");
+             return f / "dotfiles" / "new.reg";
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path folder = config / c.name;
+        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+        fs::create_directories(folder / "kelvara");
+        fs::create_directories(folder / "dotfiles");
+        const fs::path target = c.links(folder);
+        if (c.targetExists) {
+            std::ofstream(target) << "REGEDIT4\n; kept in a repository\n";
+            ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+            ASSERT_EQ(chown(target.c_str(), owner, static_cast<gid_t>(-1)), 0);
+        }
+        createSystemRegistry()->createKey(key)->writeInteger("resolution", 5);
+        EXPECT_TRUE(fs::is_symlink(folder / "kelvara" / "registry.reg"));
+        std::ifstream in(target);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_NE(text.find("\"resolution\"=dword:00000005"), std::string::npos) << text;
+        struct stat info {};
+        ASSERT_EQ(stat(target.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, c.targetExists ? 0640u : 0600u);
+        EXPECT_EQ(info.st_uid, c.targetExists ? owner : geteuid());
+        EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), {}), 1)
+            << "a temporary file was left";
+    }
+
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    fs::create_directories(file.parent_path());
+    fs::create_symlink("loop.reg", file);
+    fs::create_symlink("registry.reg", file.parent_path() / "loop.reg");
+    EXPECT_EQ(message([&] { createSystemRegistry()->createKey(key)->writeInteger("sound", 1); }),
+              "Failed to set data for 'sound'");
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), 2);
+}
+
 } // namespace

@@ -80,6 +80,17 @@ TEST(UserFirstRegistry, TheMachineHiveTakesTheWriteWhenItOpens) {
     EXPECT_EQ(hives.registry.openKey(key)->readInteger("sound"), 1);
 }
 
+// An administrator's dialog (or any user under Wine) could write either hive: the store goes
+// where the next read looks, the user's key once there is one.
+TEST(UserFirstRegistry, AStoreIsWhatTheNextReadReturnsWhenBothHivesHoldTheKey) {
+    Hives hives(false, false);
+    hives.userHive->keys[key]["resolution"] = 0;
+    hives.machineHive->keys[key]["resolution"] = 0;
+    hives.registry.createKey(key)->writeInteger("resolution", 2);
+    EXPECT_EQ(hives.registry.openKey(key)->readInteger("resolution"), 2);
+    EXPECT_EQ(hives.machineHive->keys[key]["resolution"], 0);
+}
+
 TEST(UserFirstRegistry, BothRefusingFailsTheFirstWriteWithTheStoresMessage) {
     Hives hives(true, true);
     std::unique_ptr<RegistryKey> values = hives.registry.createKey(key);

@@ -56,6 +56,11 @@ TEST(CommandLineTest, HostOptionsNameTheWindowFromTheSwitchOrTheHostsVariable) {
     EXPECT_FALSE(hostOptionsOf({"--root"}, nullptr).showFrameRate);
     EXPECT_TRUE(hostOptionsOf({"--root", "--fps"}, nullptr).showFrameRate);
     EXPECT_TRUE(hostOptionsOf({"-fps", "--root"}, nullptr).showFrameRate);
+    // XScreenSaver names its window for every saver it runs, its settings' preview included.
+    EXPECT_TRUE(hostOptionsOf({"--root"}, "0x600008").underXScreenSaver);
+    EXPECT_TRUE(hostOptionsOf({"--window-id", "7"}, "0x600008").underXScreenSaver);
+    EXPECT_FALSE(hostOptionsOf({"--window-id", "7"}, "").underXScreenSaver);
+    EXPECT_FALSE(hostOptionsOf({"--root"}, nullptr).underXScreenSaver);
 }
 
 TEST(CommandLineTest, BadHostWindowIdsAreClearErrors) {

@@ -114,7 +114,8 @@ public:
     std::function<void()> pendingInput;
 };
 
-// A saver host's window: its size, and the picture the host may have kept.
+// A saver host's window: its size, the picture the host may have kept and its user's image
+// settings.
 class FakeHostWindow : public HostWindow {
 public:
     NativeWindow nativeWindow() override { return {}; }
@@ -134,8 +135,10 @@ public:
         picture = *screenshot;
         return true;
     }
+    HostImageSettings imageSettings() override { return settings; }
 
     std::optional<Bitmap> screenshot;
+    HostImageSettings settings;
     std::function<void()> gone;
 };
 
@@ -270,6 +273,13 @@ public:
         log.push_back("captureScreen");
         return Bitmap(64, 48, 32);
     }
+    Bitmap pictureFromFolder(const std::string& folder) override {
+        log.push_back("pictureFromFolder " + folder);
+        if (!folderPicture) {
+            throw Exception("There is no JPEG or PNG picture in " + folder);
+        }
+        return *folderPicture;
+    }
     void paintIntoWindow(uintptr_t window, const Bitmap& picture, int x, int y, int width,
                          int height) override {
         painted.push_back({window, &picture, x, y, width, height});
@@ -286,6 +296,7 @@ public:
         }
         auto made = std::make_unique<FakeHostWindow>();
         made->screenshot = hostScreenshot;
+        made->settings = hostImageSettings;
         hostWindow = made.get();
         return made;
     }
@@ -408,6 +419,8 @@ public:
     bool hostWindowExists = true;
     uintptr_t openedHost = 1;
     std::optional<Bitmap> hostScreenshot;
+    HostImageSettings hostImageSettings;
+    std::optional<Bitmap> folderPicture;
     FakeHostWindow* hostWindow = nullptr; // owned by the form
 
     int initResult = 1;

@@ -2,6 +2,7 @@
 #include "shell/tform1.h"
 
 #include "fake_shell.h"
+#include "shell/desktop_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -267,24 +268,28 @@ TEST_F(TForm1Test, AnIntroThatEndsOnItsFirstFrameIsFollowedByTheSaverOnTheNextPa
     EXPECT_EQ(idlePasses(1), (CallLog{"saverSetup", "saverFrame"}));
 }
 
-TEST_F(TForm1Test, AFailedIntroSetupIsShownOnceAndTheSaverFollowsWithoutRetry) {
+// The box comes after the teardown, over the desktop in its own mode: shown over the run's
+// full-screen window, it could sit behind it, out of reach.
+TEST_F(TForm1Test, AFailedIntroSetupEndsTheRunWithTheTeardownBeforeItsOneMessage) {
     services.introSetupThrows = true;
     services.idleDuringError = true; // the error box's own loop calls the idle hook
     auto form = make({"/s"});
-    EXPECT_EQ(idlePasses(1), (CallLog{"focus", "bringToForeground", "introSetup", "showError"}));
+    EXPECT_EQ(idlePasses(1), (CallLog{"focus", "bringToForeground", "introSetup", "destroySaver",
+                                      "shutdownGraphics", "hide", "showError", "close"}));
     EXPECT_EQ(services.errors, std::vector<std::string>{"Can't open logo.dat"});
-    EXPECT_EQ(idlePasses(2), (CallLog{"saverSetup", "saverFrame", "saverFrame"}));
-    EXPECT_EQ(services.errors.size(), 1u);
-    EXPECT_EQ(view.closeCount, 0);
+    EXPECT_FALSE(services.app.idle);
+    EXPECT_EQ(view.closeCount, 1);
 }
 
-TEST_F(TForm1Test, AFailedIntroFrameIsShownOnceAndEndsTheIntro) {
+TEST_F(TForm1Test, AFailedIntroFrameEndsTheRunAfterOneMessage) {
     services.introFrameThrows = true;
     auto form = make({"/s"});
     idlePasses(1);
     EXPECT_EQ(services.errors, std::vector<std::string>{"Intro broke"});
-    EXPECT_EQ(idlePasses(2), (CallLog{"saverSetup", "saverFrame", "saverFrame"}));
     EXPECT_EQ(countOf(log, "introFrame"), 1);
+    EXPECT_EQ(countOf(log, "shutdownGraphics"), 1);
+    EXPECT_EQ(view.closeCount, 1);
+    EXPECT_FALSE(services.app.idlePass());
 }
 
 TEST_F(TForm1Test, AFailedSaverSetupEndsTheRunWithTheFullTeardownAndOneMessage) {
@@ -494,6 +499,84 @@ TEST_F(TForm1Test, HostModeCapturesTheScreenWhenTheHostKeptNoPictureAndReportsEr
     idlePasses(2);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "kelvara: Intro broke\n");
     EXPECT_TRUE(services.errors.empty());
+}
+
+// XScreenSaver's user decides what its savers may show; outside it the screen shows as before.
+TEST_F(TForm1Test,
+       UnderXScreenSaverTheUsersImageSettingsChooseTheScreenAPictureOfTheirsOrAPlainOne) {
+    auto filled = [](int width, int height, uint8_t value) {
+        Bitmap picture(width, height, 24);
+        std::fill(picture.pixels.begin(), picture.pixels.end(), value);
+        return picture;
+    };
+    services.hostScreenshot = filled(400, 300, 200);
+    const Bitmap neutral = scaleDesktop(neutralDesktop());
+    struct Case {
+        const char* saverWindow; // XSCREENSAVER_WINDOW, nullptr for none
+        HostImageSettings settings;
+        bool folderHasPicture;
+        std::vector<uint8_t> corner; // the desktop picture's first pixel, blue green red
+        std::string folderAsked;
+        std::string message;
+    };
+    const std::vector<uint8_t> screen{200, 200, 200}, folder{90, 90, 90};
+    const std::vector<uint8_t> plain(neutral.row(0), neutral.row(0) + 3);
+    const Case cases[] = {
+        {"0x2a", {true, true, "/pictures", ""}, true, screen, "", ""},
+        {"0x2a", {false, true, "/pictures", ""}, true, folder, "/pictures", ""},
+        {"0x2a", {false, false, "/pictures", ""}, true, plain, "", ""},
+        {"0x2a",
+         {false, true, "/empty", ""},
+         false,
+         plain,
+         "/empty",
+         "kelvara: There is no JPEG or PNG picture in /empty; a plain picture instead\n"},
+        {"0x2a",
+         {false, true, "https://example.org/feed", ""},
+         true,
+         plain,
+         "",
+         "kelvara: pictures from a feed (https://example.org/feed) are not supported; a plain "
+         "picture instead\n"},
+        {"0x2a",
+         {false, false, "", "Cannot read /home/u/.xscreensaver: Permission denied"},
+         true,
+         plain,
+         "",
+         "kelvara: Cannot read /home/u/.xscreensaver: Permission denied; the screen is "
+         "not shown\n"},
+        // By hand or under another host nothing is asked.
+        {nullptr, {false, false, "", ""}, true, screen, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.settings.imageDirectory + " " + c.settings.problem);
+        if (c.saverWindow) {
+            setenv("XSCREENSAVER_WINDOW", c.saverWindow, 1);
+        } else {
+            unsetenv("XSCREENSAVER_WINDOW");
+        }
+        services.hostImageSettings = c.settings;
+        services.folderPicture.reset();
+        if (c.folderHasPicture) {
+            services.folderPicture = filled(2000, 1500, 90);
+        }
+        log.clear();
+        testing::internal::CaptureStderr();
+        auto form = make({"--root"});
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
+        ASSERT_NE(form->desktopBitmap, nullptr);
+        const uint8_t* corner = form->desktopBitmap->row(0);
+        EXPECT_EQ(std::vector<uint8_t>(corner, corner + 3), c.corner);
+        const auto folderCalls = std::count_if(log.begin(), log.end(), [](const std::string& call) {
+            return call.starts_with("pictureFromFolder ");
+        });
+        EXPECT_EQ(folderCalls, c.folderAsked.empty() ? 0 : 1);
+        if (!c.folderAsked.empty()) {
+            EXPECT_EQ(countOf(log, "pictureFromFolder " + c.folderAsked), 1);
+        }
+        EXPECT_EQ(countOf(log, "captureScreen"), 0);
+    }
+    unsetenv("XSCREENSAVER_WINDOW");
 }
 
 TEST_F(TForm1Test, HostModeWithAMissingWindowOrAFailedStartEndsTheConstruction) {

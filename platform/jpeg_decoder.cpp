@@ -1,4 +1,4 @@
-#include "datfile/jpeg_decoder.h"
+#include "platform/jpeg_decoder.h"
 
 #include "platform/exception.h"
 
@@ -88,8 +88,12 @@ void readHeader(Job* job) {
     jpeg_read_header(&job->cinfo, TRUE);
 }
 
-void start(Job* job) {
+void computeOutputSize(Job* job) {
     job->cinfo.out_color_space = JCS_EXT_BGR; // the bitmap's byte order; grey expands to it
+    jpeg_calc_output_dimensions(&job->cinfo);
+}
+
+void start(Job* job) {
     jpeg_start_decompress(&job->cinfo);
 }
 
@@ -119,7 +123,8 @@ struct JobHolder {
 
 } // namespace
 
-Bitmap decodeJpeg(std::span<const uint8_t> stream, int64_t maxPixels, const std::string& what) {
+Bitmap decodeJpeg(std::span<const uint8_t> stream, int64_t maxPixels, const std::string& what,
+                  int atLeastWidth, int atLeastHeight) {
     if (stream.size() > std::numeric_limits<unsigned long>::max()) {
         throw Exception("Picture " + what + " is too large");
     }
@@ -144,15 +149,28 @@ Bitmap decodeJpeg(std::span<const uint8_t> stream, int64_t maxPixels, const std:
     };
 
     check(runGuarded(job, readHeader));
-    const int64_t width = job->cinfo.image_width, height = job->cinfo.image_height;
+    jpeg_decompress_struct& cinfo = job->cinfo;
+    if (atLeastWidth > 0 && atLeastHeight > 0) {
+        cinfo.scale_num = 1;
+        cinfo.scale_denom = 1;
+        for (unsigned denominator : {8u, 4u, 2u}) {
+            if (cinfo.image_width / denominator >= static_cast<unsigned>(atLeastWidth) &&
+                cinfo.image_height / denominator >= static_cast<unsigned>(atLeastHeight)) {
+                cinfo.scale_denom = denominator;
+                break;
+            }
+        }
+    }
+    check(runGuarded(job, computeOutputSize));
+    const int64_t width = cinfo.output_width, height = cinfo.output_height;
     if (width * height > maxPixels || width > std::numeric_limits<int>::max() ||
         height > std::numeric_limits<int>::max()) {
         throw Exception("Picture " + what + " is too large (" + std::to_string(width) + " x " +
                         std::to_string(height) + " pixels)");
     }
     check(runGuarded(job, start));
-    if (job->cinfo.output_components != 3 || job->cinfo.output_width != width ||
-        job->cinfo.output_height != height) {
+    if (cinfo.output_components != 3 || cinfo.output_width != width ||
+        cinfo.output_height != height) {
         throw Exception("Picture " + what + " cannot be decoded to 24-bit colour");
     }
 
