@@ -6,6 +6,9 @@ namespace {
 // connection comes before X11, which serves every run.
 std::span<WindowSystem* const> builtIn() {
     static WindowSystem* const systems[] = {
+#ifdef KELVARA_WINDOW_SYSTEM_WAYLAND
+        &waylandWindowSystem(),
+#endif
 #ifdef KELVARA_WINDOW_SYSTEM_X11
         &x11WindowSystem(),
 #endif

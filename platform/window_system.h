@@ -23,11 +23,12 @@
 //  error display  the text on standard error, and a modal box   FLTK alert      MessageBoxA
 //                 titled "Kelvara" where there is a screen
 //
-// To come, Wayland: EGL on a wl_egl_window; a layer-shell surface without dialog controls as
-// the full-screen form; a loop that dispatches wl_display events and paces frames by the
-// compositor's frame callbacks; capture of one output; display modes that switch nothing (the
-// compositor scales the run's stored size); no host window ("/p", "--root" and "--window-id"
-// stay X11's); errors on standard error only.
+// wayland (platform/wayland/, tried first; serves the full-screen run and the dialog): one
+// process per output, each with EGL on a layer-shell surface (a fullscreen xdg_toplevel where
+// there is none), a loop paced by the compositor's frame callbacks, its output's screen copy,
+// sizes that switch nothing (the compositor scales the stored size to the output), no guardian,
+// errors on standard error; the dialog is X11's form, loop and box through XWayland, listing the
+// Wayland sizes; no host window ("/p", "--root" and "--window-id" stay X11's).
 #pragma once
 
 #include "platform/application.h"
@@ -116,8 +117,9 @@ public:
 };
 
 // The back ends; each fills its list in its own folder.
-WindowSystem& x11WindowSystem();   // platform/fltk/fltk_window_system.cpp
-WindowSystem& win32WindowSystem(); // platform/win32/win32_window_system.cpp
+WindowSystem& waylandWindowSystem(); // platform/wayland/wayland_window_system.cpp
+WindowSystem& x11WindowSystem();     // platform/fltk/fltk_window_system.cpp
+WindowSystem& win32WindowSystem();   // platform/win32/win32_window_system.cpp
 
 // The first candidate that serves use and connects. When none connects: the first that serves
 // use, whose services then report what is missing; else the first candidate.

@@ -58,6 +58,10 @@ bool ignoresRequirements(const std::vector<std::string>& args) {
     return hasOption(args, "--ignore-requirements");
 }
 
+bool showsFrameRate(const std::vector<std::string>& args) {
+    return hasOption(args, "--fps") || hasOption(args, "-fps");
+}
+
 bool reportsFrameRate(const std::vector<std::string>& args) {
     return hasOption(args, "--report-fps");
 }
@@ -178,6 +182,7 @@ std::string usageText() {
            "                              --ignore-requirements a missed minimum of the\n"
            "                              start-up checks is logged but does not stop it;\n"
            "  /s ... --report-fps          print the frame rates when the run ends\n"
+           "  /s ... --fps                draw the frame rate in a corner\n"
            "  /p WINDOW                   paint the preview into the X window WINDOW\n"
            "                              (its id in decimal)\n"
            "  /c                          show the settings dialog\n"
@@ -189,6 +194,9 @@ std::string usageText() {
            "  --help                      show this text\n"
            "  --version                   show the version\n"
            "Any other first argument ends the program at once.\n"
+           "On a Wayland desktop ($WAYLAND_DISPLAY) /s covers every output, each with its own\n"
+           "picture, drawn at the stored size and scaled to the output; /c runs through\n"
+           "XWayland; /p and host mode are X11's.\n"
            "Settings are stored in $XDG_CONFIG_HOME/kelvara/registry.reg\n"
            "($XDG_CONFIG_HOME defaults to ~/.config).\n";
 }

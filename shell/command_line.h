@@ -21,6 +21,8 @@ std::string instanceLockName(const std::vector<std::string>& args);
 
 // Whether "--ignore-requirements" follows the first argument.
 bool ignoresRequirements(const std::vector<std::string>& args);
+// Whether "--fps" (or "-fps") follows the first argument: the frame rate drawn in a corner.
+bool showsFrameRate(const std::vector<std::string>& args);
 // Whether "--report-fps" follows the first argument: the run prints its frame rates at its end.
 bool reportsFrameRate(const std::vector<std::string>& args);
 

@@ -4,6 +4,7 @@
 #include "platform/form_view.h"
 #include "platform/host_window.h"
 #include "platform/process.h"
+#include "platform/wayland_session.h"
 #include "platform/window_system.h"
 #include "shell/command_line.h"
 #include "shell/form_art.h"
@@ -45,6 +46,29 @@ WindowSystemUse windowSystemUseOf(RunMode mode) {
     return WindowSystemUse::fullScreen;
 }
 
+// One output's run on Wayland, started by the supervisor: "--wayland-output N" and then the
+// run's own arguments. It takes no lock (the supervisor holds it) and shows no box: errors go
+// to standard error, which is the supervisor's.
+int runWaylandOutput(const std::vector<std::string>& args) {
+    try {
+        const uint32_t output =
+            static_cast<uint32_t>(parseWindowId(args.size() > 1 ? args[1] : std::string()));
+        const std::vector<std::string> runArgs(args.begin() + (args.size() > 1 ? 2 : 1),
+                                               args.end());
+        std::unique_ptr<WaylandOutputRun> run = openWaylandOutputRun(output);
+        // Nothing to give back on Wayland (no mode was switched): a signal ends it on the spot.
+        endAtOnceOnTermination();
+        SystemServices services(chooseWindowSystem(WindowSystemUse::fullScreen),
+                                run->application());
+        TForm1 form(run->form(), services, runArgs);
+        run->application().run();
+    } catch (...) {
+        std::fprintf(stderr, "kelvara: %s\n", currentExceptionMessage().c_str());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -60,6 +84,9 @@ int main(int argc, char** argv) {
         std::puts("kelvara " KELVARA_VERSION);
         return 0;
     }
+    if (!args.empty() && args[0] == waylandOutputSwitch) {
+        return runWaylandOutput(args);
+    }
     // A saver host may run one of us per monitor, and ends each itself: host mode takes no
     // lock.
     const RunMode mode = runModeOf(args);
@@ -69,6 +96,15 @@ int main(int argc, char** argv) {
         return 0;
     }
     WindowSystem& windows = chooseWindowSystem(windowSystemUseOf(mode));
+    // On Wayland every output gets a run of its own, in a process of its own.
+    if (mode == RunMode::fullScreen && isWaylandWindowSystem(windows)) {
+        try {
+            return runWaylandSupervisor(args);
+        } catch (...) {
+            std::fprintf(stderr, "kelvara: %s\n", currentExceptionMessage().c_str());
+            return 0;
+        }
+    }
 
     // The application and the form outlive an error, so that its display has them still.
     std::unique_ptr<Application> application;

@@ -159,6 +159,9 @@ void TForm1::startFullScreen() {
         services.application().setIdleHandler([this](bool& done) { onIdle(done); });
         view.setCaption("Kelvara, " + services.rendererName(glView.get()));
         theSaver = services.buildSaver(desktopBitmap.get(), glView.get(), performance);
+        if (showsFrameRate(args)) {
+            services.showFrameRate(glView.get());
+        }
     } else {
         view.focus();
         view.bringToForeground();

@@ -17,13 +17,22 @@
 
 bool createInstanceLock(const std::string& name) {
     // An abstract socket name belongs to the process that bound it until its last descriptor
-    // closes, which the kernel does on any exit, kill -9 included. The user id and the X
-    // display make it one lock per user session: runs on another display are another session.
+    // closes, which the kernel does on any exit, kill -9 included. The user id and the display
+    // make it one lock per user session: runs on another display are another session. On a
+    // Wayland desktop that is the compositor's socket (the settings dialog's XWayland display
+    // is the same session); a name without a slash lies in the runtime folder.
     // SOCK_CLOEXEC keeps children (a browser started for the web link) from holding it after
     // this process ends.
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
     const char* display = std::getenv("DISPLAY");
-    const std::string key = "kelvara/" + name + "/" + std::to_string(getuid()) + "/" +
-                            (display != nullptr ? display : "");
+    std::string session = display != nullptr ? display : "";
+    if (wayland != nullptr && wayland[0] != '\0') {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        session = wayland[0] == '/'
+                      ? std::string(wayland)
+                      : std::string(runtime != nullptr ? runtime : "") + "/" + wayland;
+    }
+    const std::string key = "kelvara/" + name + "/" + std::to_string(getuid()) + "/" + session;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const size_t length = std::min(key.size(), sizeof(address.sun_path) - 1);

@@ -35,6 +35,7 @@ TEST(InstanceLock, IsHeldUntilTheHoldingProcessEndsEvenByKill9) {
 
 TEST(InstanceLock, IsOnePerXDisplay) {
     const std::string name = "KELVARA_TEST_DISPLAY_" + std::to_string(getpid());
+    unsetenv("WAYLAND_DISPLAY"); // a Wayland session keys it on the compositor instead
     setenv("DISPLAY", ":901", 1);
     ASSERT_TRUE(createInstanceLock(name));
     EXPECT_FALSE(createInstanceLock(name));
@@ -42,6 +43,24 @@ TEST(InstanceLock, IsOnePerXDisplay) {
     EXPECT_TRUE(createInstanceLock(name));
     unsetenv("DISPLAY");
     EXPECT_TRUE(createInstanceLock(name));
+}
+
+TEST(InstanceLock, OnWaylandIsOnePerCompositorWhateverItsXWaylandDisplay) {
+    const std::string name = "KELVARA_TEST_WAYLAND_" + std::to_string(getpid());
+    setenv("XDG_RUNTIME_DIR", "/run/user/901", 1);
+    setenv("WAYLAND_DISPLAY", "wayland-1", 1);
+    setenv("DISPLAY", ":901", 1);
+    ASSERT_TRUE(createInstanceLock(name));
+    setenv("DISPLAY", ":902", 1); // the settings dialog on the session's XWayland: the same one
+    EXPECT_FALSE(createInstanceLock(name));
+    setenv("WAYLAND_DISPLAY", "/run/user/901/wayland-1", 1); // the same socket, named in full
+    EXPECT_FALSE(createInstanceLock(name));
+    setenv("XDG_RUNTIME_DIR", "/run/user/902", 1); // wayland-1 of another session
+    setenv("WAYLAND_DISPLAY", "wayland-1", 1);
+    EXPECT_TRUE(createInstanceLock(name));
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("XDG_RUNTIME_DIR");
+    unsetenv("DISPLAY");
 }
 
 TEST(InstanceLock, IsNotInheritedByChildPrograms) {

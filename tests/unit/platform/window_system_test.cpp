@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -81,6 +82,30 @@ TEST(WindowSystemChoice, WithoutADisplayTheFirstThatServesTheRunReportsWhatIsMis
     // One that serves nothing asked for is still the answer when it is all there is.
     WindowSystem* const only[] = {&first};
     EXPECT_EQ(&chooseWindowSystem(only, Use::settings), &first);
+}
+
+// Wayland is tried first on Linux: it must not answer for a process that names no Wayland
+// display, nor take another program's window; its sizes switch nothing.
+TEST(WaylandWindowSystem, ServesOnlyWhereAWaylandDisplayIsNamedAndSwitchesNothing) {
+    WindowSystem& wayland = waylandWindowSystem();
+    unsetenv("WAYLAND_DISPLAY");
+    EXPECT_FALSE(wayland.serves(Use::fullScreen));
+    EXPECT_FALSE(wayland.serves(Use::settings));
+    setenv("WAYLAND_DISPLAY", "kelvara-test-no-such-compositor", 1);
+    EXPECT_TRUE(wayland.serves(Use::fullScreen));
+    EXPECT_TRUE(wayland.serves(Use::settings));
+    EXPECT_FALSE(wayland.serves(Use::otherWindow));
+    EXPECT_FALSE(wayland.connect());
+    SystemDisplayMode mode;
+    int count = 0;
+    while (count < 100 && wayland.enumDisplaySettings(count, mode)) {
+        EXPECT_EQ(wayland.changeDisplaySettings(mode), 0);
+        ++count;
+    }
+    EXPECT_GT(count, 0);
+    EXPECT_LT(count, 100);
+    EXPECT_FALSE(wayland.runModeGuardian(0, nullptr, count));
+    unsetenv("WAYLAND_DISPLAY");
 }
 
 } // namespace

@@ -102,6 +102,9 @@ TEST(CommandLineTest, OptionsMustFollowTheFirstArgument) {
     EXPECT_FALSE(ignoresRequirements({}));
     EXPECT_TRUE(reportsFrameRate({"/s", "--ignore-requirements", "--report-fps"}));
     EXPECT_FALSE(reportsFrameRate({"--report-fps"}));
+    EXPECT_TRUE(showsFrameRate({"/s", "--fps"}));
+    EXPECT_TRUE(showsFrameRate({"/s", "-fps"}));
+    EXPECT_FALSE(showsFrameRate({"--fps"}));
 }
 
 TEST(CommandLineTest, FrameRateCountsTheTimeBetweenFirstAndLastFrame) {

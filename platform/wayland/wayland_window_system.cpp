@@ -1,0 +1,91 @@
+// The Wayland window system's list. It serves the full-screen run, one process per output (the
+// supervisor of wayland_supervisor.cpp starts them): EGL on the output's surface, that output's
+// picture, sizes that switch nothing (the compositor scales the stored size to the output) and
+// errors on standard error. The settings dialog runs through XWayland, on X11's form, loop and
+// error box, but lists the sizes the Wayland run draws at, so that the stored choice means what
+// the run does. Another program's window ("/p", "--root", "--window-id") is X11's alone.
+#include "platform/window_system.h"
+
+#include "platform/error_display.h"
+#include "platform/exception.h"
+#include "platform/wayland/wayland_output_run.h"
+#include "platform/wayland/wayland_output_window.h"
+#include "platform/wayland_session.h"
+
+#include <EGL/egl.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+class WaylandWindowSystem final : public WindowSystem {
+public:
+    // Only in a session that names a Wayland display: without one, X11 answers (and reports).
+    bool serves(WindowSystemUse use) const override {
+        const char* display = std::getenv("WAYLAND_DISPLAY");
+        return use != WindowSystemUse::otherWindow && display != nullptr && display[0] != '\0';
+    }
+    // $WAYLAND_DISPLAY, and a compositor there that answers.
+    bool connect() override { return processOutputRun() != nullptr || waylandSessionAvailable(); }
+
+    bool enumDisplaySettings(int index, SystemDisplayMode& mode) override {
+        return waylandDisplayMode(index, mode);
+    }
+    // The form draws at the mode's size from now on (the start-up's setSize); nothing else changes.
+    int changeDisplaySettings(const SystemDisplayMode&) override { return 0; }
+    void restoreDisplaySettings() override {}
+    bool runModeGuardian(int, char**, int&) override { return false; }
+
+    std::unique_ptr<GlSurface> createGlSurface(const NativeWindow& window, int, int,
+                                               const PixelFormatDescriptor& descriptor) override {
+        WaylandOutputWindow* owner =
+            WaylandOutputWindow::ofSurface(reinterpret_cast<wl_surface*>(window.handle));
+        if (owner == nullptr)
+            throw Exception("SetPixelFormat failed");
+        return owner->createGlSurface(descriptor);
+    }
+    void* glProcAddress(const char* name) override {
+        return reinterpret_cast<void*>(eglGetProcAddress(name));
+    }
+
+    int screenWidth() override { return processOutputWidth(); }
+    int screenHeight() override { return processOutputHeight(); }
+    Bitmap captureScreen() override {
+        if (processOutputRun() == nullptr)
+            throw Exception("Cannot read the screen: no output of this run");
+        return processOutputRun()->captureOutput();
+    }
+
+    std::unique_ptr<HostWindow> openHostWindow(uintptr_t) override {
+        throw Exception("--root and --window-id are for X11 saver hosts");
+    }
+    void paintIntoWindow(uintptr_t, const Bitmap&, int, int, int, int) override {}
+
+    // The output run has its own form and loop; these are the dialog's, through XWayland.
+    std::unique_ptr<FormView> createFormView(const FormArt& art) override {
+        return x11WindowSystem().createFormView(art);
+    }
+    std::unique_ptr<Application> createApplication(int argc, char** argv) override {
+        return x11WindowSystem().createApplication(argc, argv);
+    }
+    // No one answers a box over a screen saver: standard error is the supervisor's.
+    void showError(const std::string& message) override {
+        if (processOutputRun() == nullptr) {
+            x11WindowSystem().showError(message);
+            return;
+        }
+        std::fprintf(stderr, "kelvara: %s\n", errorDisplayText(message).c_str());
+    }
+};
+
+} // namespace
+
+WindowSystem& waylandWindowSystem() {
+    static WaylandWindowSystem system;
+    return system;
+}
+
+bool isWaylandWindowSystem(const WindowSystem& windows) {
+    return &windows == &waylandWindowSystem();
+}
