@@ -382,7 +382,6 @@ void restoreForGuardian(const std::vector<std::string>& words, const std::string
     XCloseDisplay(display);
 }
 
-
 } // namespace
 
 bool enumDisplaySettings(int index, SystemDisplayMode& mode) {
@@ -452,10 +451,12 @@ int changeDisplaySettings(const SystemDisplayMode& mode) {
         startModeGuardian(guardianRecord(display, saved));
     }
 
-    std::vector<RROutput> outputs(current.info->outputs,
-                                  current.info->outputs + current.info->noutput);
-    if (outputs.empty())
-        outputs.push_back(outputId);
+    // A CRTC that drives no output yet takes the chosen one.
+    std::vector<RROutput> outputs =
+        current.info->noutput > 0
+            ? std::vector<RROutput>(current.info->outputs,
+                                    current.info->outputs + current.info->noutput)
+            : std::vector<RROutput>{outputId};
     Rotation rotation = current.info->rotation ? current.info->rotation : RR_Rotate_0;
     announceModeChange(changeRecord({crtc, static_cast<RRMode>(mode.id), current.info->x,
                                      current.info->y, static_cast<unsigned long>(rotation)}));
