@@ -135,12 +135,11 @@ wait_saver_end() { # seconds: true when it ended within them
     done
 }
 end_saver() {
-    local signal=${1:-TERM} seconds=${2:-10}
-    local ended=0
+    local signal=${1:-TERM} seconds=${2:-10} killed=0
     saver_ended || kill "-$signal" "$saver_pid" 2>/dev/null
-    wait_saver_end "$seconds" || { kill -KILL "$saver_pid" 2>/dev/null; ended=1; }
+    wait_saver_end "$seconds" || { kill -KILL "$saver_pid" 2>/dev/null; killed=1; }
     reap_saver
-    return $ended
+    return $killed
 }
 reap_saver() { # sets $saver_status; quiet about a run ended by a signal
     saver_status=0
