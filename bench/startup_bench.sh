@@ -4,31 +4,25 @@
 # KELVARA_TRACE_STARTUP, marks both). Runs on $DISPLAY with a fresh settings folder.
 #   startup_bench.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
+. "$(dirname "$0")/../scripts/lib.sh"
 build=${1:-build}
 runs=${2:-5}
 program=$build/kelvara
 [ -x "$program" ] || { echo "startup_bench: no $program" >&2; exit 2; }
 [ -n "${DISPLAY:-}" ] || { echo "startup_bench: DISPLAY is not set" >&2; exit 2; }
-config=$(mktemp -d)
-trap 'rm -rf "$config"' EXIT
-
-ms_now() { local t=$EPOCHREALTIME; echo "${t/./}" | awk '{ printf "%.3f", $1 / 1000 }'; }
+make_work_dir
 
 printf '%-4s %10s %10s %10s %10s %12s\n' run to-checks view-made to-frame clock+test startup-ms
 for run in $(seq 1 "$runs"); do
-    log=$config/trace-$run
-    launched=$(ms_now)
-    XDG_CONFIG_HOME=$config KELVARA_TRACE_STARTUP=1 "$program" /s --ignore-requirements 2>"$log" &
-    pid=$!
-    for _ in $(seq 1 600); do
-        grep -q "first frame presented" "$log" && break
-        kill -0 "$pid" 2>/dev/null || break
+    log=$work/trace-$run
+    launched=$(clock_us)
+    start_saver "$work/config" /dev/null "$log" KELVARA_TRACE_STARTUP=1 "$program" /s --ignore-requirements
+    while ! grep -q "first frame presented" "$log" && ! saver_ended && ! later_than "$launched" 30; do
         sleep 0.05
     done
-    kill -TERM "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+    end_saver TERM || true
     grep -q "first frame presented" "$log" || { echo "run $run: no frame"; cat "$log"; continue; }
-    awk -v launched="$launched" -v run="$run" '
+    awk -v launched="$((launched / 1000))" -v run="$run" '
         $1 == "kelvara-trace" { step = $3; for (i = 4; i <= NF; i++) step = step " " $i; t[step] = $2 }
         END {
             excluded = (t["clock measurement ends"] - t["clock measurement begins"]) \

@@ -488,10 +488,12 @@ int x11ChangeDisplaySettings(const SystemDisplayMode& mode) {
         startModeGuardian(guardianRecord(display, saved));
     }
 
-    std::vector<RROutput> outputs(current.info->outputs,
-                                  current.info->outputs + current.info->noutput);
-    if (outputs.empty())
-        outputs.push_back(outputId);
+    // A CRTC that drives no output yet takes the chosen one.
+    std::vector<RROutput> outputs =
+        current.info->noutput > 0
+            ? std::vector<RROutput>(current.info->outputs,
+                                    current.info->outputs + current.info->noutput)
+            : std::vector<RROutput>{outputId};
     Rotation rotation = current.info->rotation ? current.info->rotation : RR_Rotate_0;
     announceModeChange(changeRecord({crtc, static_cast<RRMode>(mode.id), current.info->x,
                                      current.info->y, static_cast<unsigned long>(rotation)}));

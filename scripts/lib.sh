@@ -1,0 +1,148 @@
+# Shared by the scripts in scripts/ (and the test helpers that run the program): sourced, never
+# run. A script sources it right after its header comment:
+#
+#   . "$(dirname "$0")/lib.sh"          sets $root (the checkout) and the EXIT trap below
+#
+# Stage lines. `stage ID TEXT...` prints one line of the form
+#
+#   ==== [ID] TEXT
+#
+# where ID is lower-case letters, digits, dots and hyphens (for example test.fuzz). This is the
+# only output that scripts/check-fresh reads: its table of stage times starts a stage at each
+# such line and ends it at the next one.
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+script_name=$(basename "$0")
+
+stage() { # id, text...
+    local id=$1
+    shift
+    [[ $id =~ ^[a-z0-9.-]+$ ]] || { echo "stage: bad id '$id'" >&2; return 2; }
+    echo "==== [$id] $*"
+}
+
+say() { echo "$script_name: $*"; }
+die() { # message...: on standard error, then exit 1
+    echo "$script_name: $*" >&2
+    exit 1
+}
+
+# The script's own header comment, from the line after #! to the first line that is no comment,
+# without its "# ": what --help prints.
+show_help() {
+    awk 'NR == 1 { next } /^#/ { sub(/^# ?/, ""); print; next } { exit }' "$0"
+}
+
+# The running Debian release's code name (trixie, bookworm), from /etc/os-release.
+debian_codename() {
+    (. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+}
+
+# --- Cleanup: commands run when the script exits, however it exits, last added first.
+exit_commands=()
+on_exit() { # command line (one string, run with eval)
+    exit_commands+=("$1")
+}
+run_exit_commands() {
+    local status=$? i
+    trap '' INT TERM HUP PIPE # neither a second interrupt nor a reader gone cuts it short
+    for ((i = ${#exit_commands[@]} - 1; i >= 0; i--)); do
+        eval "${exit_commands[$i]}" || true
+    done
+    exit_commands=()
+    return $status
+}
+exit_on_signal() { # status: the first signal ends the script; later ones wait for its cleanup
+    trap '' INT TERM HUP
+    exit "$1"
+}
+trap run_exit_commands EXIT
+trap 'exit_on_signal 130' INT
+trap 'exit_on_signal 143' TERM
+trap 'exit_on_signal 129' HUP
+
+# A folder of the script's own, removed on exit; its path in $work.
+make_work_dir() {
+    work=$(mktemp -d "${TMPDIR:-/tmp}/kelvara-$script_name.XXXXXX")
+    on_exit 'rm -rf "$work"'
+}
+
+# --- Time, in microseconds since the epoch: t0=$(clock_us); ... elapsed_s "$t0".
+clock_us() {
+    local t=$EPOCHREALTIME
+    echo $((10#${t//[!0-9]/}))
+}
+to_us() { # seconds with an optional fraction (2, 0.25) -> microseconds
+    local whole=${1%%.*} fraction=
+    [[ $1 == *.* ]] && fraction=${1#*.}
+    fraction=${fraction}000000
+    echo $((10#${whole:-0} * 1000000 + 10#${fraction:0:6}))
+}
+elapsed_us() { echo $(($(clock_us) - $1)); }
+elapsed_ms() { echo $((($(clock_us) - $1) / 1000)); }
+format_us() { printf '%d.%02d' $(($1 / 1000000)) $(($1 % 1000000 / 10000)); } # seconds, 2 decimals
+elapsed_s() { format_us "$(elapsed_us "$1")"; }
+later_than() { # t0, seconds: true once that much time has passed since t0
+    [ "$(elapsed_us "$1")" -ge "$(to_us "$2")" ]
+}
+
+# --- A private X server (tests/support/xserver), stopped on exit: exports DISPLAY, and sets
+# xserver_kind (xorg or xvfb). The state folder goes into $work (make_work_dir first).
+start_private_xserver() {
+    "$root/tests/support/xserver" start "$work/x" >/dev/null || die "no private X server"
+    on_exit '"$root/tests/support/xserver" stop "$work/x" >/dev/null 2>&1'
+    DISPLAY=$(cat "$work/x/display")
+    export DISPLAY
+    xserver_kind=$(cat "$work/x/kind")
+}
+
+# --- The program, run as a screen saver's host runs it: in a settings folder of its own (the
+# user's settings are never touched), with SIGINT at its default even from a script, ended on
+# exit if still running.
+#   start_saver CONFIG_DIR STDOUT STDERR [VAR=VALUE...] PROGRAM ARGS...   sets $saver_pid
+#                                    (STDERR may be the same file as STDOUT)
+#   saver_ended                      true once it has ended (a zombie awaiting wait counts)
+#   end_saver [SIGNAL [SECONDS]]     signal (TERM), then wait up to SECONDS (10) before SIGKILL;
+#                                    sets $saver_status (the program's exit status); false
+#                                    when it took the SIGKILL
+start_saver() {
+    local config=$1 out=$2 err=$3
+    shift 3
+    mkdir -p "$config"
+    if [ "$err" = "$out" ]; then
+        XDG_CONFIG_HOME=$config env --default-signal=INT "$@" >"$out" 2>&1 &
+    else
+        XDG_CONFIG_HOME=$config env --default-signal=INT "$@" >"$out" 2>"$err" &
+    fi
+    saver_pid=$!
+    if [ -z "${saver_kill_on_exit:-}" ]; then
+        saver_kill_on_exit=1
+        on_exit '[ -z "${saver_pid:-}" ] || end_saver TERM 5'
+    fi
+}
+saver_ended() {
+    local stat
+    read -r stat 2>/dev/null <"/proc/$saver_pid/stat" || return 0
+    stat=${stat##*) } # the state follows the command name, which may hold anything
+    [ "${stat%% *}" = Z ]
+}
+wait_saver_end() { # seconds: true when it ended within them
+    local t0
+    t0=$(clock_us)
+    while ! saver_ended; do
+        later_than "$t0" "$1" && return 1
+        sleep 0.05
+    done
+}
+end_saver() {
+    local signal=${1:-TERM} seconds=${2:-10} killed=0
+    saver_ended || kill "-$signal" "$saver_pid" 2>/dev/null
+    wait_saver_end "$seconds" || { kill -KILL "$saver_pid" 2>/dev/null; killed=1; }
+    reap_saver
+    return $killed
+}
+reap_saver() { # sets $saver_status; quiet about a run ended by a signal
+    saver_status=0
+    { wait "$saver_pid"; } 2>/dev/null || saver_status=$?
+    saver_pid=""
+}
