@@ -4,6 +4,8 @@
 
 #include "platform/exception.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 

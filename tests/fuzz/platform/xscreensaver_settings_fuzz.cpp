@@ -2,6 +2,8 @@
 // read is a name without its colon and a value without blanks around it.
 #include "platform/xscreensaver_settings.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
