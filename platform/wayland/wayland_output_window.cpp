@@ -4,8 +4,8 @@
 #include "platform/wayland/egl_surface.h"
 #include "platform/wayland/wayland_text.h"
 
-#include "platform/wayland/layer_shell_protocol.h"
 #include "viewporter-client-protocol.h"
+#include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 #include <wayland-client.h>
 
