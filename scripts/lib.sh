@@ -85,6 +85,34 @@ elapsed_s() { format_us "$(elapsed_us "$1")"; }
 later_than() { # t0, seconds: true once that much time has passed since t0
     [ "$(elapsed_us "$1")" -ge "$(to_us "$2")" ]
 }
+# Polls the command (a condition: a window shows, a file has a line) until it succeeds; false
+# when it has not within the seconds.
+wait_for() { # seconds, command...
+    local wait_t0 wait_seconds=$1
+    shift
+    wait_t0=$(clock_us)
+    until "$@"; do
+        later_than "$wait_t0" "$wait_seconds" && return 1
+        sleep 0.1
+    done
+}
+
+# --- Any process by its id: process_ended PID is true once it has ended (a zombie awaiting wait
+# counts); end_process PID [SIGNAL [SECONDS]] signals it (TERM) and sends SIGKILL when it has not
+# ended within SECONDS (10), false then.
+process_ended() {
+    local stat
+    read -r stat 2>/dev/null <"/proc/$1/stat" || return 0
+    stat=${stat##*) } # the state follows the command name, which may hold anything
+    [ "${stat%% *}" = Z ]
+}
+end_process() {
+    local pid=$1
+    process_ended "$pid" || kill "-${2:-TERM}" "$pid" 2>/dev/null || true
+    wait_for "${3:-10}" process_ended "$pid" && return 0
+    kill -KILL "$pid" 2>/dev/null
+    return 1
+}
 
 # --- A private X server (tests/support/xserver), stopped on exit: exports DISPLAY, and sets
 # xserver_kind (xorg or xvfb). The state folder goes into $work (make_work_dir first).
@@ -120,24 +148,11 @@ start_saver() {
         on_exit '[ -z "${saver_pid:-}" ] || end_saver TERM 5'
     fi
 }
-saver_ended() {
-    local stat
-    read -r stat 2>/dev/null <"/proc/$saver_pid/stat" || return 0
-    stat=${stat##*) } # the state follows the command name, which may hold anything
-    [ "${stat%% *}" = Z ]
-}
-wait_saver_end() { # seconds: true when it ended within them
-    local t0
-    t0=$(clock_us)
-    while ! saver_ended; do
-        later_than "$t0" "$1" && return 1
-        sleep 0.05
-    done
-}
+saver_ended() { process_ended "$saver_pid"; }
+wait_saver_end() { wait_for "$1" saver_ended; } # seconds: true when it ended within them
 end_saver() {
-    local signal=${1:-TERM} seconds=${2:-10} killed=0
-    saver_ended || kill "-$signal" "$saver_pid" 2>/dev/null
-    wait_saver_end "$seconds" || { kill -KILL "$saver_pid" 2>/dev/null; killed=1; }
+    local killed=0
+    end_process "$saver_pid" "${1:-TERM}" "${2:-10}" || killed=1
     reap_saver
     return $killed
 }

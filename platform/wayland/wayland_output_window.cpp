@@ -106,13 +106,13 @@ wl_keyboard_listener makeKeyboardListener() {
 }
 const wl_keyboard_listener keyboardListener = makeKeyboardListener();
 
-void pointerEnter(void* data, wl_pointer* pointer, uint32_t serial, wl_surface*, wl_fixed_t,
-                  wl_fixed_t) {
-    windowOf(data).pointerEntered(pointer, serial);
+void pointerEnter(void* data, wl_pointer* pointer, uint32_t serial, wl_surface*, wl_fixed_t x,
+                  wl_fixed_t y) {
+    windowOf(data).pointerEntered(pointer, serial, x, y);
 }
 void pointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) {}
-void pointerMotion(void* data, wl_pointer*, uint32_t, wl_fixed_t, wl_fixed_t) {
-    windowOf(data).pointerMoved();
+void pointerMotion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
+    windowOf(data).pointerMoved(x, y);
 }
 void pointerButton(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
     if (state == WL_POINTER_BUTTON_STATE_PRESSED)
@@ -390,14 +390,15 @@ void WaylandOutputWindow::requestFrame() {
 void WaylandOutputWindow::frameDone() {
     frameCallback = nullptr;
     frameWanted = true;
+    const bool first = !firstFrameShown;
+    firstFrameShown = true;
     // Beside the start-up's own trace: when this output showed its first frame, and then its
     // frame rate every few seconds (each output has its own).
     static const bool tracing = std::getenv("KELVARA_TRACE_STARTUP") != nullptr;
     if (!tracing)
         return;
     const auto now = std::chrono::steady_clock::now();
-    if (!firstFrameShown) {
-        firstFrameShown = true;
+    if (first) {
         framesSince = now;
         std::fprintf(stderr, "kelvara-trace %.3f first frame shown on %s\n", wallClockMs(),
                      name.c_str());
@@ -431,12 +432,26 @@ void WaylandOutputWindow::buttonPressed() {
     deliver(&FormEvents::FormMouseDown);
 }
 
-void WaylandOutputWindow::pointerMoved() {
-    deliver(&FormEvents::FormMouseMove);
+void WaylandOutputWindow::pointerMoved(wl_fixed_t x, wl_fixed_t y) {
+    const bool echoOfEnter = enterCounted && x == enteredX && y == enteredY;
+    enterCounted = false;
+    if (!echoOfEnter)
+        deliver(&FormEvents::FormMouseMove);
 }
 
-void WaylandOutputWindow::pointerEntered(wl_pointer* from, uint32_t serial) {
+void WaylandOutputWindow::pointerEntered(wl_pointer* from, uint32_t serial, wl_fixed_t x,
+                                         wl_fixed_t y) {
     wl_pointer_set_cursor(from, serial, nullptr, 0, 0); // no pointer over the run
+    // An enter while the surface first shows is the pointer at rest under it. Once it shows,
+    // the pointer comes in by moving, and some compositors report that move as the enter
+    // alone (sway 1.10 does): it counts as a motion. Others follow the enter with a motion to
+    // the same place, which must not count twice.
+    if (!firstFrameShown)
+        return;
+    enterCounted = true;
+    enteredX = x;
+    enteredY = y;
+    deliver(&FormEvents::FormMouseMove);
 }
 
 void WaylandOutputWindow::followSeat() {

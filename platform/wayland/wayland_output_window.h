@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include <wayland-util.h>
 
 struct wl_callback;
 struct wl_keyboard;
@@ -89,8 +90,8 @@ public:
     void frameDone();
     void keyPressed();
     void buttonPressed();
-    void pointerMoved();
-    void pointerEntered(wl_pointer* pointer, uint32_t serial);
+    void pointerMoved(wl_fixed_t x, wl_fixed_t y);
+    void pointerEntered(wl_pointer* pointer, uint32_t serial, wl_fixed_t x, wl_fixed_t y);
 
 private:
     void deliver(void (FormEvents::*handler)());
@@ -123,6 +124,10 @@ private:
     int drawHeight = 0;
     bool frameWanted = true;
     bool firstFrameShown = false;
+    // The last enter counted as a motion, and where it was (see pointerEntered).
+    bool enterCounted = false;
+    wl_fixed_t enteredX = 0;
+    wl_fixed_t enteredY = 0;
     // Frames the compositor showed since the last report (traced only).
     uint64_t framesShown = 0;
     std::chrono::steady_clock::time_point framesSince;
