@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 
 // What the host's user lets image savers show: XScreenSaver's image settings.

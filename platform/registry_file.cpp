@@ -1,5 +1,6 @@
 #include "platform/registry_file.h"
 
+#include "platform/ascii_text.h"
 #include "platform/exception.h"
 
 #include <algorithm>
@@ -8,34 +9,17 @@ namespace {
 
 constexpr std::string_view signature = "REGEDIT4";
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && isBlank(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return lower(x) == lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return asciiLower(x) == asciiLower(y);
+           });
 }
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
-    c = lower(c);
+    c = asciiLower(c);
     return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
@@ -124,7 +108,7 @@ RegistryValue classify(std::string_view data) {
 
 // The data part of a value line: everything after its '='.
 std::string_view dataOf(std::string_view line) {
-    line = trim(line);
+    line = trimmed(line);
     if (!line.empty() && line.front() == '"') {
         std::string ignored;
         size_t used = 0;
@@ -133,9 +117,9 @@ std::string_view dataOf(std::string_view line) {
     } else {
         line.remove_prefix(1); // '@'
     }
-    line = trim(line);
+    line = trimmed(line);
     line.remove_prefix(1); // '='
-    return trim(line);
+    return trimmed(line);
 }
 
 } // namespace
@@ -179,7 +163,7 @@ RegistryFile RegistryFile::parse(std::string_view text, const std::string& fileN
     while (!text.empty()) {
         Line line = next(section);
         const std::string_view raw = line.text;
-        const std::string_view s = trim(raw);
+        const std::string_view s = trimmed(raw);
         if (s.empty() || s.front() == ';') {
             file.lines.push_back(std::move(line));
             continue;
@@ -218,11 +202,11 @@ RegistryFile RegistryFile::parse(std::string_view text, const std::string& fileN
         } else {
             rest.remove_prefix(1);
         }
-        rest = trim(rest);
+        rest = trimmed(rest);
         if (rest.empty() || rest.front() != '=') {
             fail(number, "expected = after the value name");
         }
-        const std::string_view data = trim(rest.substr(1));
+        const std::string_view data = trimmed(rest.substr(1));
         if (!data.empty() && data.front() == '"') {
             std::string ignored;
             size_t used = 0;
@@ -241,7 +225,7 @@ RegistryFile RegistryFile::parse(std::string_view text, const std::string& fileN
         while (continues && !text.empty()) {
             file.lines.push_back(next(section));
             ++file.lines[first].continuation;
-            const std::string_view t = trim(file.lines.back().text);
+            const std::string_view t = trimmed(file.lines.back().text);
             continues = !t.empty() && t.back() == '\\';
         }
     }
@@ -318,7 +302,7 @@ void RegistryFile::setValueText(std::string_view section, std::string_view name,
             line.section = lines[i].section;
             // A last line that ends in a backslash would take the new line as the rest of its
             // data; an empty line ends it first.
-            const std::string_view before = trim(lines[at - 1].text);
+            const std::string_view before = trimmed(lines[at - 1].text);
             if (!before.empty() && before.back() == '\\') {
                 lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at++),
                              newLine({}, line.section));
@@ -327,12 +311,12 @@ void RegistryFile::setValueText(std::string_view section, std::string_view name,
             return;
         }
     }
-    const bool hasSignature = std::any_of(lines.begin(), lines.end(),
-                                          [](const Line& l) { return trim(l.text) == signature; });
+    const bool hasSignature = std::any_of(
+        lines.begin(), lines.end(), [](const Line& l) { return trimmed(l.text) == signature; });
     if (!hasSignature) {
         lines.insert(lines.begin(), newLine(std::string(signature), {}));
     }
-    if (!trim(lines.back().text).empty()) {
+    if (!trimmed(lines.back().text).empty()) {
         lines.push_back(newLine({}, {}));
     }
     std::string header = "[";

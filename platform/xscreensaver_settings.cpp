@@ -1,22 +1,10 @@
 #include "platform/xscreensaver_settings.h"
 
+#include "platform/ascii_text.h"
+
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-char lowerCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+constexpr std::string_view blanks = " \t\r\n";
 
 } // namespace
 
@@ -53,22 +41,20 @@ std::vector<std::pair<std::string, std::string>> xscreensaverSettings(std::strin
             unescaped += next == 'n' ? '\n' : next == 'r' ? '\r' : next == 't' ? '\t' : next;
         }
 
-        const std::string_view entry = trimmed(unescaped);
+        const std::string_view entry = trimmed(unescaped, blanks);
         if (entry.empty() || entry[0] == '#' || entry[0] == '!' || entry[0] == ';')
             continue;
         const size_t colon = entry.find(':');
         if (colon == std::string_view::npos)
             continue;
         settings.emplace_back(std::string(entry.substr(0, colon)),
-                              std::string(trimmed(entry.substr(colon + 1))));
+                              std::string(trimmed(entry.substr(colon + 1), blanks)));
     }
     return settings;
 }
 
 std::optional<bool> xscreensaverBoolean(std::string_view value) {
-    std::string word;
-    for (char c : value)
-        word += lowerCase(c);
+    std::string word = asciiLower(value);
     while (!word.empty() && (word.back() == ' ' || word.back() == '\t'))
         word.pop_back();
     if (word == "true" || word == "yes" || word == "on")

@@ -1,24 +1,15 @@
 #include "shell/command_line.h"
 
+#include "platform/ascii_text.h"
 #include "platform/exception.h"
 
 #include <cstdint>
-
-std::string lowerCase(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 RunMode runModeOf(const std::vector<std::string>& args) {
     if (args.empty()) {
         return RunMode::none;
     }
-    const std::string first = lowerCase(args[0]);
+    const std::string first = asciiLower(args[0]);
     if (first.find("/s") != std::string::npos) {
         return RunMode::fullScreen;
     }
@@ -39,7 +30,7 @@ RunMode runModeOf(const std::vector<std::string>& args) {
 std::string instanceLockName(const std::vector<std::string>& args) {
     // Only "/p" is looked at here, so a first argument such as "/s/p" takes the preview lock
     // and then runs full-screen; that keeps the choice of lock independent of the mode order.
-    const bool preview = !args.empty() && lowerCase(args[0]).find("/p") != std::string::npos;
+    const bool preview = !args.empty() && asciiLower(args[0]).find("/p") != std::string::npos;
     return preview ? "KELVARA_PREVIEW_MUTEX" : "KELVARA_OTHER_MUTEX";
 }
 

@@ -13,7 +13,6 @@
 // one-dash spellings) selects host mode: the run drawn into a window the host gives.
 enum class RunMode { fullScreen, preview, settings, host, none };
 
-std::string lowerCase(std::string_view text);
 RunMode runModeOf(const std::vector<std::string>& args);
 
 // The instance lock of a run: previews and every other kind of run exclude only their own kind.

@@ -1,5 +1,6 @@
 // The process entry: the instance lock, the window system, the application and the one form.
 #include "platform/application.h"
+#include "platform/ascii_text.h"
 #include "platform/exception.h"
 #include "platform/form_view.h"
 #include "platform/host_window.h"
@@ -76,11 +77,11 @@ int main(int argc, char** argv) {
         return status;
     }
     const std::vector<std::string> args = arguments(argc, argv);
-    if (!args.empty() && lowerCase(args[0]) == "--help") {
+    if (!args.empty() && asciiLower(args[0]) == "--help") {
         std::fputs(usageText().c_str(), stdout);
         return 0;
     }
-    if (!args.empty() && lowerCase(args[0]) == "--version") {
+    if (!args.empty() && asciiLower(args[0]) == "--version") {
         std::puts("kelvara " KELVARA_VERSION);
         return 0;
     }

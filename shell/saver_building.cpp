@@ -1,6 +1,7 @@
 #include "shell/saver_building.h"
 
 #include "datfile/datfile.h"
+#include "platform/ascii_text.h"
 #include "platform/exception.h"
 #include "shell/command_line.h"
 
@@ -37,7 +38,7 @@ void adjustRequirements(SaverRequirements& requirements) {
     const std::string multitexture = "GL_ARB_multitexture";
     const bool listed = std::any_of(
         requirements.extensions.begin(), requirements.extensions.end(),
-        [&](const std::string& name) { return lowerCase(name) == lowerCase(multitexture); });
+        [&](const std::string& name) { return asciiLower(name) == asciiLower(multitexture); });
     if (!listed) {
         requirements.extensions.push_back(multitexture);
     }

@@ -2,6 +2,7 @@
 // platform/jpeg_decoder and PNG through libpng's simplified reader.
 #include "platform/picture_folder.h"
 
+#include "platform/ascii_text.h"
 #include "platform/exception.h"
 #include "platform/jpeg_decoder.h"
 
@@ -37,9 +38,7 @@ bool isPictureName(const std::string& name) {
     const size_t dot = name.rfind('.');
     if (dot == std::string::npos)
         return false;
-    std::string extension = name.substr(dot + 1);
-    for (char& c : extension)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    const std::string extension = asciiLower(std::string_view(name).substr(dot + 1));
     for (const char* known : {"jpg", "jpeg", "pjpeg", "pjpg", "png"})
         if (extension == known)
             return true;
