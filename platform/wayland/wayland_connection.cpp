@@ -246,10 +246,9 @@ bool WaylandConnection::dispatch(int timeoutMs, int extraFd) {
     while (wl_display_prepare_read(display) != 0)
         dispatchPending();
     // A full socket waits for the compositor to read; it will, so the wait below goes on.
-    while (wl_display_flush(display) < 0 && errno == EAGAIN) {
+    if (wl_display_flush(display) < 0 && errno == EAGAIN) {
         pollfd out{wl_display_get_fd(display), POLLOUT, 0};
         poll(&out, 1, timeoutMs);
-        break;
     }
     pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {extraFd, POLLIN, 0}};
     const int count = poll(fds, extraFd >= 0 ? 2 : 1, timeoutMs);

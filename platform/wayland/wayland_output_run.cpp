@@ -5,6 +5,7 @@
 #include "platform/wayland/wayland_output_run.h"
 
 #include "platform/exception.h"
+#include "platform/message_loop.h"
 #include "platform/wayland/wayland_capture.h"
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_output_window.h"
@@ -14,6 +15,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -24,29 +26,23 @@ public:
 
     void setTitle(const std::string&) override {}
 
-    void setIdleHandler(std::function<void(bool& done)> newHandler, int) override {
+    void setIdleHandler(std::function<void(bool& done)> handler, int) override {
         // The pace is the compositor's: frames come when it asks for them.
-        if (calling)
-            retired = std::move(handler);
-        handler = std::move(newHandler);
+        loop.setIdleHandler(std::move(handler), 0);
         waitForEvent = false;
     }
 
-    void clearIdleHandler() override {
-        if (calling)
-            retired = std::move(handler);
-        handler = nullptr;
-    }
+    void clearIdleHandler() override { loop.clearIdleHandler(); }
 
-    void terminate() override { terminated = true; }
+    void terminate() override { loop.terminate(); }
 
     void run() override {
         try {
-            if (!terminated)
+            if (!loop.terminated())
                 window.show();
-            while (!terminated && !window.isClosed()) {
-                if (handler && window.frameDue() && !waitForEvent) {
-                    callHandler();
+            while (!loop.terminated() && !window.isClosed()) {
+                if (loop.hasIdleHandler() && window.frameDue() && !waitForEvent) {
+                    waitForEvent = !loop.callIdleHandler();
                     connection.dispatch(0); // input between frames
                 } else {
                     connection.dispatch(window.msUntilStopTimer());
@@ -62,26 +58,10 @@ public:
     }
 
 private:
-    void callHandler() {
-        bool done = true;
-        calling = true;
-        try {
-            handler(done);
-        } catch (...) {
-            std::fprintf(stderr, "kelvara: %s\n", currentExceptionMessage().c_str());
-        }
-        calling = false;
-        retired = nullptr;
-        waitForEvent = done;
-    }
-
     WaylandConnection& connection;
     WaylandOutputWindow& window;
-    std::function<void(bool&)> handler;
-    std::function<void(bool&)> retired; // a handler that replaced itself, until it returns
-    bool calling = false;
+    MessageLoop loop;
     bool waitForEvent = false;
-    bool terminated = false;
 };
 
 class OutputRun;

@@ -1,5 +1,6 @@
 #include "platform/wayland/wayland_output_window.h"
 
+#include "platform/error_display.h"
 #include "platform/exception.h"
 #include "platform/wayland/egl_surface.h"
 #include "platform/wayland/wayland_text.h"
@@ -417,11 +418,7 @@ void WaylandOutputWindow::frameDone() {
 void WaylandOutputWindow::deliver(void (FormEvents::*handler)()) {
     if (events == nullptr || closed)
         return;
-    try {
-        (events->*handler)();
-    } catch (...) {
-        std::fprintf(stderr, "kelvara: %s\n", currentExceptionMessage().c_str());
-    }
+    runGuarded([&] { (events->*handler)(); });
 }
 
 void WaylandOutputWindow::keyPressed() {

@@ -32,7 +32,6 @@ public:
     WaylandOutputWindow& operator=(const WaylandOutputWindow&) = delete;
 
     // --- for the message loop
-    bool isShown() const { return surface != nullptr; }
     bool isClosed() const { return closed; }
     // Whether the compositor asked for the next frame (or none was drawn yet).
     bool frameDue() const { return frameWanted; }
