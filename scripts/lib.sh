@@ -114,6 +114,16 @@ end_process() {
     return 1
 }
 
+# --- Pictures (ImageMagick): alike A B prints the share of the pixels of two same-sized
+# pictures whose channels lie within 10 % of each other; above A B is true when number A > B.
+alike() {
+    local size differ
+    size=$(identify -format '%w %h' "$1") || return 1
+    differ=$(compare -metric AE -fuzz 10% "$1" "$2" null: 2>&1 >/dev/null) || true
+    awk -v s="$size" -v d="$differ" 'BEGIN { split(s, wh, " "); printf "%.3f", 1 - d / (wh[1] * wh[2]) }'
+}
+above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+
 # --- A private X server (tests/support/xserver), stopped on exit: exports DISPLAY, and sets
 # xserver_kind (xorg or xvfb). The state folder goes into $work (make_work_dir first).
 start_private_xserver() {
