@@ -9,12 +9,11 @@
 #include "platform/gl.h"
 #include "platform/gl_surface.h"
 #include "platform/process.h"
+#include "platform/startup_trace.h"
 #include "platform/window_system.h"
 
 #include <cctype>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -376,14 +375,4 @@ int InitGraphics(std::unique_ptr<GLV>* view, FormWindow& form,
 void ShutdownGraphics(std::unique_ptr<GLV> view) {
     view.reset();
     windowSystem().restoreDisplaySettings();
-}
-
-void traceStartup(const char* step) {
-    static const bool enabled = std::getenv("KELVARA_TRACE_STARTUP") != nullptr;
-    if (!enabled)
-        return;
-    // Wall-clock time, so that a shell script can compare it with its own launch time.
-    auto now = std::chrono::system_clock::now().time_since_epoch();
-    double ms = std::chrono::duration<double, std::milli>(now).count();
-    std::fprintf(stderr, "kelvara-trace %.3f %s\n", ms, step);
 }

@@ -54,7 +54,3 @@ bool sameExtensionName(const std::string& a, const std::string& b);
 int runStartup(std::unique_ptr<GLV>* view, FormWindow& form, const SaverRequirements& requirements,
                DisplayMode& mode, int32_t* performance, bool ignoreRequirements,
                const StartupSteps& steps, StartupLog& log);
-
-// With KELVARA_TRACE_STARTUP set, writes the wall-clock time in milliseconds since 1970 and the
-// step's name to standard error, for measuring the start-up from outside.
-void traceStartup(const char* step);

@@ -6,6 +6,7 @@
 #include "platform/desktop_services.h"
 #include "platform/picture_folder.h"
 #include "platform/process.h"
+#include "platform/startup_trace.h"
 #include "shell/desktop_capture.h"
 #include "shell/saver_building.h"
 

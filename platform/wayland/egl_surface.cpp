@@ -90,9 +90,8 @@ EglSurface::EglSurface(wl_display* display, wl_surface* surface, int width, int 
         auto any = [](EGLConfig) { return true; };
         std::vector<EGLConfig> configs;
         std::vector<PixelFormatCandidate> candidates;
-        for (const std::function<bool(EGLConfig)>& accepted :
-             {std::function<bool(EGLConfig)>(plain), std::function<bool(EGLConfig)>(opaque),
-              std::function<bool(EGLConfig)>(any)}) {
+        int chosen = -1;
+        auto chooseAmong = [&](auto accepted) {
             configs.clear();
             candidates.clear();
             for (EGLConfig config : all) {
@@ -101,10 +100,11 @@ EglSurface::EglSurface(wl_display* display, wl_surface* surface, int width, int 
                     candidates.push_back(describe(egl->display, config));
                 }
             }
-            if (choosePixelFormat(candidates, descriptor) >= 0)
-                break;
-        }
-        const int chosen = choosePixelFormat(candidates, descriptor);
+            chosen = choosePixelFormat(candidates, descriptor);
+            return chosen >= 0;
+        };
+        if (!chooseAmong(plain) && !chooseAmong(opaque))
+            chooseAmong(any);
         if (chosen < 0)
             throw Exception("SetPixelFormat failed");
         const EGLConfig config = configs[static_cast<size_t>(chosen)];

@@ -2,6 +2,7 @@
 
 #include "platform/error_display.h"
 #include "platform/exception.h"
+#include "platform/startup_trace.h"
 #include "platform/wayland/egl_surface.h"
 #include "platform/wayland/wayland_text.h"
 
@@ -11,7 +12,6 @@
 #include <wayland-client.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -40,20 +40,13 @@ const zwlr_layer_surface_v1_listener layerListener = {layerConfigure, layerClose
 
 void xdgSurfaceConfigure(void* data, xdg_surface* surface, uint32_t serial) {
     xdg_surface_ack_configure(surface, serial);
-    windowOf(data).configured(-1, -1);
+    windowOf(data).toplevelConfigured();
 }
 
 const xdg_surface_listener xdgSurfaceListener = {xdgSurfaceConfigure};
 
-// The toplevel's size comes before its surface's configure, which applies it.
-struct ToplevelSize {
-    int width = 0;
-    int height = 0;
-};
-ToplevelSize pendingToplevelSize;
-
-void toplevelConfigure(void*, xdg_toplevel*, int32_t width, int32_t height, wl_array*) {
-    pendingToplevelSize = {width, height};
+void toplevelConfigure(void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array*) {
+    windowOf(data).toplevelSized(static_cast<int>(width), static_cast<int>(height));
 }
 
 void toplevelClose(void* data, xdg_toplevel*) {
@@ -143,12 +136,6 @@ wl_pointer_listener makePointerListener() {
     return listener;
 }
 const wl_pointer_listener pointerListener = makePointerListener();
-
-double wallClockMs() {
-    return std::chrono::duration<double, std::milli>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 } // namespace
 
@@ -353,10 +340,6 @@ void WaylandOutputWindow::checkStopTimer() {
 }
 
 void WaylandOutputWindow::configured(int width, int height) {
-    if (width < 0) { // an xdg_toplevel: its size came just before
-        width = pendingToplevelSize.width;
-        height = pendingToplevelSize.height;
-    }
     // A size of 0 leaves it to us: the output's.
     if (width <= 0 || height <= 0) {
         width = output != nullptr && output->pixelWidth > 0 ? output->pixelWidth : drawWidth;
@@ -395,21 +378,22 @@ void WaylandOutputWindow::frameDone() {
     firstFrameShown = true;
     // Beside the start-up's own trace: when this output showed its first frame, and then its
     // frame rate every few seconds (each output has its own).
-    static const bool tracing = std::getenv("KELVARA_TRACE_STARTUP") != nullptr;
-    if (!tracing)
+    if (!startupTracing())
         return;
     const auto now = std::chrono::steady_clock::now();
+    char line[160];
     if (first) {
         framesSince = now;
-        std::fprintf(stderr, "kelvara-trace %.3f first frame shown on %s\n", wallClockMs(),
-                     name.c_str());
+        std::snprintf(line, sizeof line, "first frame shown on %s", name.c_str());
+        traceStartup(line);
         return;
     }
     ++framesShown;
     const double seconds = std::chrono::duration<double>(now - framesSince).count();
     if (seconds >= frameRateTraceSeconds) {
-        std::fprintf(stderr, "kelvara-trace %.3f frames per second on %s: %.1f\n", wallClockMs(),
-                     name.c_str(), static_cast<double>(framesShown) / seconds);
+        std::snprintf(line, sizeof line, "frames per second on %s: %.1f", name.c_str(),
+                      static_cast<double>(framesShown) / seconds);
+        traceStartup(line);
         framesShown = 0;
         framesSince = now;
     }

@@ -86,6 +86,12 @@ public:
 
     // --- from the listeners
     void configured(int width, int height);
+    // An xdg_toplevel's size comes before its surface's configure, which applies it.
+    void toplevelSized(int width, int height) {
+        toplevelWidth = width;
+        toplevelHeight = height;
+    }
+    void toplevelConfigured() { configured(toplevelWidth, toplevelHeight); }
     void frameDone();
     void keyPressed();
     void buttonPressed();
@@ -119,6 +125,8 @@ private:
     bool configuredOnce = false;
     int configuredWidth = 0; // the surface's size on the output, in the compositor's units
     int configuredHeight = 0;
+    int toplevelWidth = 0; // the last size an xdg_toplevel was given, until it is applied
+    int toplevelHeight = 0;
     int drawWidth = 0;
     int drawHeight = 0;
     bool frameWanted = true;
