@@ -104,12 +104,13 @@ void releaseOutput(WaylandOutput& output) {
         wl_output_destroy(output.output);
 }
 
-} // namespace
-
+// WAYLAND_DISPLAY, or the default name the library connects to without it.
 std::string waylandDisplayName() {
     const char* name = std::getenv("WAYLAND_DISPLAY");
     return name != nullptr && name[0] != '\0' ? name : "wayland-0";
 }
+
+} // namespace
 
 WaylandConnection::WaylandConnection() {
     display = wl_display_connect(nullptr);

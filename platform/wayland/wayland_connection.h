@@ -67,8 +67,6 @@ public:
     // extraFd when it is not -1. Returns whether extraFd became readable. Throws Exception
     // when the connection has broken.
     bool dispatch(int timeoutMs, int extraFd = -1);
-    // Handles what has arrived without waiting.
-    void dispatchPending();
     // Handles events until done() holds; false when timeoutMs pass first. Throws Exception
     // when the connection has broken.
     bool dispatchUntil(const std::function<bool()>& done, int timeoutMs);
@@ -89,8 +87,7 @@ public:
     void globalRemove(uint32_t name);
 
 private:
+    // Handles what has arrived without waiting.
+    void dispatchPending();
     void throwIfBroken();
 };
-
-// WAYLAND_DISPLAY, or the default name the library connects to without it.
-std::string waylandDisplayName();
