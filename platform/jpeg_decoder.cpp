@@ -17,9 +17,16 @@ namespace {
 // the decoder spin, so a stream with more than this is refused.
 constexpr int maxScans = 256;
 
-// What libjpeg may allocate for one picture beyond the bitmap (progressive streams keep all
-// coefficients): enough for the largest picture accepted.
-constexpr long maxDecoderMemory = 1024L << 20;
+// The stream's own size, checked before any decoding: scaling down shrinks the output but not
+// the work, and a stream of several scans (progressive) keeps the coefficients of the whole
+// picture until its last scan, two bytes each: 3 to 8 bytes a pixel by its components and
+// subsampling. A photograph of 50 megapixels passes either way, one of 200 sequentially.
+constexpr int64_t maxInputPixels = 250'000'000;
+constexpr int64_t maxBufferedInputPixels = 50'000'000;
+
+// What libjpeg may allocate for one picture beyond the bitmap: enough for the coefficients of
+// the largest buffered picture accepted.
+constexpr long maxDecoderMemory = 512L << 20;
 
 enum class Failure { None, Decoder, TooManyScans };
 
@@ -41,6 +48,7 @@ struct Job {
     unsigned long streamBytes;
     unsigned char* pixels;
     size_t rowBytes;
+    bool multipleScans;
 };
 
 [[noreturn]] void fail(j_common_ptr cinfo, Failure failure) {
@@ -86,6 +94,7 @@ void readHeader(Job* job) {
     job->cinfo.progress = &job->progress;
     jpeg_mem_src(&job->cinfo, job->stream, job->streamBytes);
     jpeg_read_header(&job->cinfo, TRUE);
+    job->multipleScans = jpeg_has_multiple_scans(&job->cinfo) != 0;
 }
 
 void computeOutputSize(Job* job) {
@@ -150,6 +159,14 @@ Bitmap decodeJpeg(std::span<const uint8_t> stream, int64_t maxPixels, const std:
 
     check(runGuarded(job, readHeader));
     jpeg_decompress_struct& cinfo = job->cinfo;
+    if (int64_t{cinfo.image_width} * cinfo.image_height >
+        (job->multipleScans ? maxBufferedInputPixels : maxInputPixels)) {
+        const char* kind = !job->multipleScans      ? ""
+                           : cinfo.progressive_mode ? ", progressive"
+                                                    : ", in several scans";
+        throw Exception("Picture " + what + " is too large (" + std::to_string(cinfo.image_width) +
+                        " x " + std::to_string(cinfo.image_height) + " pixels" + kind + ")");
+    }
     if (atLeastWidth > 0 && atLeastHeight > 0) {
         cinfo.scale_num = 1;
         cinfo.scale_denom = 1;
