@@ -132,7 +132,11 @@ start_private_xserver() {
     DISPLAY=$(cat "$work/x/display")
     export DISPLAY
     xserver_kind=$(cat "$work/x/kind")
+    leave_wayland
 }
+# Everything started from here on uses $DISPLAY, never the Wayland desktop the script may have
+# been started from (the program prefers Wayland where it finds a compositor).
+leave_wayland() { unset WAYLAND_DISPLAY WAYLAND_SOCKET; }
 
 # --- The program, run as a screen saver's host runs it: in a settings folder of its own (the
 # user's settings are never touched), with SIGINT at its default even from a script, ended on

@@ -134,7 +134,10 @@ Program::Program(const std::vector<std::string>& arguments, const Environment& e
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry = *e;
-        bool replaced = false;
+        // The program runs on the private X server, never on the Wayland desktop that the tests
+        // may have been started from; a test that wants a compositor names it.
+        bool replaced =
+            entry.rfind("WAYLAND_DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_SOCKET=", 0) == 0;
         for (const auto& [name, value] : environment) {
             replaced = replaced || entry.compare(0, name.size() + 1, name + "=") == 0;
         }

@@ -67,7 +67,8 @@ public:
 class Program {
 public:
     // Runs path (default: the program under test) with the arguments and with environment
-    // entries added to (or replacing those of) this process's environment.
+    // entries added to (or replacing those of) this process's environment, less its Wayland
+    // display (WAYLAND_DISPLAY, WAYLAND_SOCKET) unless environment names one.
     explicit Program(const std::vector<std::string>& arguments, const Environment& environment = {},
                      const std::string& path = programPath());
     ~Program();
