@@ -1,10 +1,12 @@
 // The OpenGL surface (createWglSurface) and entry-point lookup (wglProcAddress) on WGL: the
 // window's own device context, ChoosePixelFormat and SetPixelFormat with the descriptor as asked,
-// wglCreateContext, wglMakeCurrent, SwapBuffers.
+// wglCreateContext, wglMakeCurrent, one frame per refresh of the display where the driver lets a
+// program ask, SwapBuffers.
 #include "platform/win32/win32_services.h"
 
 #include "platform/exception.h"
 #include "platform/gl.h"
+#include "platform/gl_extension_list.h"
 
 #include <windows.h>
 
@@ -21,6 +23,30 @@ void* wglProcAddress(const char* name) {
 }
 
 namespace {
+
+// Asks for one frame per refresh of the display (WGL_EXT_swap_control, interval 1). Every frame
+// moves the effect one step, so its pace is the frame rate, and drivers that do not sync by
+// default would draw thousands of frames a second. WGL's extensions are listed by
+// wglGetExtensionsStringARB or EXT, or by older drivers among OpenGL's own; where none lists
+// it, the driver's default stands. Needs the context current.
+void askForOneFramePerRefresh(HDC deviceContext) {
+    using ArbList = const char*(WINAPI*)(HDC);
+    using ExtList = const char*(WINAPI*)();
+    using SwapInterval = BOOL(WINAPI*)(int);
+    const char* wglList = nullptr;
+    if (auto arb = reinterpret_cast<ArbList>(wglProcAddress("wglGetExtensionsStringARB"))) {
+        wglList = arb(deviceContext);
+    } else if (auto ext = reinterpret_cast<ExtList>(wglProcAddress("wglGetExtensionsStringEXT"))) {
+        wglList = ext();
+    }
+    const char* glList = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    if (listsExtension(wglList, "WGL_EXT_swap_control") ||
+        listsExtension(glList, "WGL_EXT_swap_control")) {
+        if (auto set = reinterpret_cast<SwapInterval>(wglProcAddress("wglSwapIntervalEXT"))) {
+            set(1);
+        }
+    }
+}
 
 // What the surface holds of the window and WGL.
 struct Native {
@@ -103,6 +129,7 @@ WglSurface::WglSurface(const NativeWindow& window, const PixelFormatDescriptor& 
         if (!wglMakeCurrent(native.deviceContext, native.renderContext)) {
             throw Exception("wglMakeCurrent failed");
         }
+        askForOneFramePerRefresh(native.deviceContext);
     } catch (...) {
         native.release();
         throw;

@@ -1,12 +1,15 @@
 // The OpenGL surface (createGlxSurface) on GLX: the best frame-buffer configuration
 // for the descriptor, drawn through a child window of that configuration's visual that covers
-// the form's client area, a direct context made current on it, glXSwapBuffers.
+// the form's client area, a direct context made current on it, one frame per refresh of the
+// display where the driver lets a program ask, glXSwapBuffers.
 #include "platform/x11/x11_services.h"
 
 #include "platform/exception.h"
+#include "platform/gl_extension_list.h"
 #include "platform/x11/x11_connection.h"
 
 #include <GL/glx.h>
+#include <GL/glxext.h>
 #include <X11/Xlib.h>
 
 namespace {
@@ -61,6 +64,29 @@ PixelFormatCandidate describe(Display* display, GLXFBConfig config) {
     c.accumBits = attribute(display, config, GLX_ACCUM_RED_SIZE);
     c.slow = attribute(display, config, GLX_CONFIG_CAVEAT) == GLX_SLOW_CONFIG;
     return c;
+}
+
+// Asks for one frame per refresh of the display. Every frame moves the effect one step, so its
+// pace is the frame rate, and drivers that do not sync by default (NVIDIA's, for one) would
+// draw thousands of frames a second. GLX_EXT_swap_control sets it on the drawable,
+// GLX_MESA_swap_control on the current context's; where neither is offered, or the request
+// fails, the driver's own default stands.
+void askForOneFramePerRefresh(Display* display, GLXDrawable drawable) {
+    const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
+    auto entryPoint = [](const char* name) {
+        return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name));
+    };
+    X11ErrorTrap trap(display);
+    if (listsExtension(extensions, "GLX_EXT_swap_control")) {
+        if (auto set =
+                reinterpret_cast<PFNGLXSWAPINTERVALEXTPROC>(entryPoint("glXSwapIntervalEXT")))
+            set(display, drawable, 1);
+    } else if (listsExtension(extensions, "GLX_MESA_swap_control")) {
+        if (auto set =
+                reinterpret_cast<PFNGLXSWAPINTERVALMESAPROC>(entryPoint("glXSwapIntervalMESA")))
+            set(1);
+    }
+    trap.failed();
 }
 
 // What the surface holds of X and GLX.
@@ -167,6 +193,7 @@ GlxSurface::GlxSurface(const NativeWindow& window, int width, int height,
             if (trap.failed() || !current)
                 throw Exception("wglMakeCurrent failed");
         }
+        askForOneFramePerRefresh(display, native.child);
     } catch (...) {
         native.release();
         throw;

@@ -2,8 +2,11 @@
 // benchmarks.
 #include "tests/support/gl_context.h"
 
+#include "platform/gl_extension_list.h"
+
 #include <GL/gl.h>
 #include <GL/glx.h>
+#include <GL/glxext.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -39,6 +42,25 @@ void waitForMap(Display* display, Window window) {
     do {
         XWindowEvent(display, window, StructureNotifyMask, &event);
     } while (event.type != MapNotify);
+}
+
+// Frames as fast as the renderer draws them, also where the driver syncs to the display by
+// default: the benchmarks measure the drawing, not the display's refresh.
+void askForUnpacedFrames(Display* display, Window window) {
+    const char* list = glXQueryExtensionsString(display, DefaultScreen(display));
+    auto offered = [list](const char* name) { return listsExtension(list, name); };
+    auto entryPoint = [](const char* name) {
+        return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name));
+    };
+    if (offered("GLX_EXT_swap_control")) {
+        if (auto set =
+                reinterpret_cast<PFNGLXSWAPINTERVALEXTPROC>(entryPoint("glXSwapIntervalEXT")))
+            set(display, window, 0);
+    } else if (offered("GLX_MESA_swap_control")) {
+        if (auto set =
+                reinterpret_cast<PFNGLXSWAPINTERVALMESAPROC>(entryPoint("glXSwapIntervalMESA")))
+            set(0);
+    }
 }
 
 } // namespace
@@ -77,6 +99,7 @@ TestGlContext::TestGlContext(int width, int height)
     XMapRaised(n.display, n.window);
     waitForMap(n.display, n.window);
     makeCurrent();
+    askForUnpacedFrames(n.display, n.window);
     glViewport(0, 0, width, height);
 }
 

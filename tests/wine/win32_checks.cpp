@@ -4,14 +4,18 @@
 //   win32_checks failed-form    a form whose control cannot be made leaves no window behind
 //   win32_checks owned NAME     the named mutex is held by another process
 //   win32_checks repaint        the preview paints a picture that changed
+//   win32_checks swap-interval  the GL surface asks for one frame per refresh, on a window left
+//                               unpaced before (exits 77 without WGL_EXT_swap_control)
 #include "platform/exception.h"
 #include "platform/form_view.h"
+#include "platform/gl.h"
 #include "platform/win32/win32_services.h"
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -82,6 +86,62 @@ int repaint() {
     return inside == RGB(0, 0, 255) ? 0 : 1;
 }
 
+using SwapInterval = BOOL(WINAPI*)(int);
+using GetSwapInterval = int(WINAPI*)();
+
+// The window's drawable at swap interval 0 first, as a driver that does not sync by default
+// leaves it (Wine's default is 1), through a context of the same pixel format that goes again.
+bool unpaced(HWND window, const PIXELFORMATDESCRIPTOR& pfd) {
+    HDC dc = GetDC(window);
+    const int number = ChoosePixelFormat(dc, &pfd);
+    HGLRC context =
+        number != 0 && SetPixelFormat(dc, number, &pfd) ? wglCreateContext(dc) : nullptr;
+    bool done = false;
+    if (context != nullptr && wglMakeCurrent(dc, context)) {
+        auto set = reinterpret_cast<SwapInterval>(wglProcAddress("wglSwapIntervalEXT"));
+        auto get = reinterpret_cast<GetSwapInterval>(wglProcAddress("wglGetSwapIntervalEXT"));
+        done = set != nullptr && get != nullptr && set(0) && get() == 0;
+        wglMakeCurrent(nullptr, nullptr);
+    }
+    if (context != nullptr) {
+        wglDeleteContext(context);
+    }
+    ReleaseDC(window, dc);
+    return done;
+}
+
+int swapInterval() {
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 64, 64, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    // The format the surface chooses for the full-screen run's descriptor.
+    PixelFormatDescriptor descriptor;
+    descriptor.doubleBuffer = true;
+    PIXELFORMATDESCRIPTOR pfd{};
+    pfd.nSize = sizeof pfd;
+    pfd.nVersion = 1;
+    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    pfd.iPixelType = PFD_TYPE_RGBA;
+    pfd.cColorBits = static_cast<BYTE>(descriptor.colorBits);
+    pfd.cDepthBits = static_cast<BYTE>(descriptor.depthBits);
+    pfd.iLayerType = PFD_MAIN_PLANE;
+    if (!unpaced(window, pfd)) {
+        std::printf("no WGL_EXT_swap_control to set interval 0 with\n");
+        DestroyWindow(window);
+        return 77;
+    }
+    int interval = -1;
+    try {
+        const std::unique_ptr<GlSurface> surface = createWglSurface(
+            NativeWindow{nullptr, reinterpret_cast<uintptr_t>(window)}, 64, 64, descriptor);
+        interval = reinterpret_cast<GetSwapInterval>(wglProcAddress("wglGetSwapIntervalEXT"))();
+    } catch (const Exception& e) {
+        std::printf("no surface: %s\n", e.message.c_str());
+    }
+    DestroyWindow(window);
+    std::printf("swap interval: %d\n", interval);
+    return interval == 1 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -94,6 +154,10 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "repaint") == 0) {
         return repaint();
     }
-    std::fprintf(stderr, "usage: win32_checks failed-form | owned NAME | repaint\n");
+    if (argc == 2 && std::strcmp(argv[1], "swap-interval") == 0) {
+        return swapInterval();
+    }
+    std::fprintf(stderr,
+                 "usage: win32_checks failed-form | owned NAME | repaint | swap-interval\n");
     return 2;
 }

@@ -274,11 +274,13 @@ TEST_F(Wine, AnErrorDuringTheIntroShowsItsBoxInFrontAndEndsTheRun) {
 }
 
 // What only Windows code shows: a form whose construction fails leaves no window that would
-// lead messages to it, and the preview paints a picture that changed (its old bitmap goes).
-TEST_F(Wine, TheBackEndReleasesAFailedFormAndRepaintsAChangedPicture) {
+// lead messages to it, the preview paints a picture that changed (its old bitmap goes), and the
+// GL surface asks for one frame per refresh of the display (WGL_EXT_swap_control).
+TEST_F(Wine, TheBackEndReleasesAFailedFormRepaintsAChangedPictureAndPacesItsFrames) {
     std::string found;
     EXPECT_EQ(check("failed-form", found), 0) << found;
     EXPECT_EQ(check("repaint", found), 0) << found;
+    EXPECT_EQ(check("swap-interval", found), 0) << found;
 }
 
 TEST_F(Wine, ThePreviewPaintsIntoItsHostAndEndsWithIt) {

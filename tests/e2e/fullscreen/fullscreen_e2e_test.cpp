@@ -26,6 +26,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -421,6 +422,39 @@ TEST_F(FullScreenRun, StartedRunShowsChangingFramesWithoutACursorAndEndsOnAClick
     EXPECT_TRUE(cursorHidden());
     click();
     expectEndsWithTheDesktopBack();
+}
+
+// One frame per refresh of the display: the run asks GLX for swap interval 1 through the
+// extension the driver offers, EXT's on its drawable first, else MESA's. The driver here is a
+// stand-in preloaded into the run that writes the requests down.
+TEST_F(FullScreenRun, TheRunAsksForOneFramePerRefreshOfTheDisplay) {
+    const std::string recorder =
+        std::string(KELVARA_BINARY_DIR) + "/tests/kelvara_swap_interval_recorder.so";
+    const char* preloaded = std::getenv("LD_PRELOAD"); // the sanitizers' Mesa driver
+    const std::string preload =
+        recorder +
+        (preloaded != nullptr && preloaded[0] != '\0' ? ":" + std::string(preloaded) : "");
+    const std::pair<std::string, std::string> cases[] = {
+        {"GLX_EXT_swap_control GLX_MESA_swap_control", "glXSwapIntervalEXT 1\n"},
+        {"GLX_MESA_swap_control", "glXSwapIntervalMESA 1\n"},
+        {"", ""},
+    };
+    for (const auto& [offered, asked] : cases) {
+        SCOPED_TRACE("offered: " + offered);
+        e2e::TempFolder folder;
+        const std::string record = folder.path + "/requests";
+        start({"/s", "--ignore-requirements"}, {{"LD_PRELOAD", preload},
+                                                {"KELVARA_TEST_SWAP_EXTENSIONS", offered},
+                                                {"KELVARA_TEST_SWAP_RECORD", record}});
+        ASSERT_TRUE(waitUntil([&] { return ended() || framesShown(); }, 60)) << log();
+        ASSERT_FALSE(ended()) << log();
+        std::ifstream file(record);
+        const std::string requests((std::istreambuf_iterator<char>(file)),
+                                   std::istreambuf_iterator<char>());
+        EXPECT_EQ(requests, asked);
+        run->signal(SIGTERM);
+        expectEndsWithTheDesktopBack();
+    }
 }
 
 TEST_F(FullScreenRun, TenMotionsLeaveTheRunGoingAndTheEleventhEndsIt) {
