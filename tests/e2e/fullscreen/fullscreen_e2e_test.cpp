@@ -220,8 +220,8 @@ protected:
         // A run that dies in its teardown (an X error ends the process by default) may never
         // get to give the mode back.
         EXPECT_EQ(run->exitStatus(), 0) << log();
-        EXPECT_TRUE(waitUntil([&] { return screenSize() == desktop; }, 10)) << log();
-        EXPECT_TRUE(waitUntil([&] { return !guardianRuns(run->pid); }, 10));
+        EXPECT_TRUE(waitUntil([&] { return screenSize() == desktop; })) << log();
+        EXPECT_TRUE(waitUntil([&] { return !guardianRuns(run->pid); }));
     }
     // Starts a run at 800 x 600 and waits until its checks are done and the intro goes on.
     void startAt800x600() {
@@ -249,8 +249,7 @@ TEST_F(FullScreenRun, StoredResolutionIsSetForTheRunAndAKeyGivesTheDesktopBack) 
 // teardown that gives the mode back. Sampled at every poll, from the server's list of clients.
 TEST_F(FullScreenRun, TheWholeRunUsesOneConnectionToTheServer) {
     storeResolution(settingsIndexOf(800, 600));
-    const auto started = Clock::now();
-    start({"/s", "--ignore-requirements", "--report-fps"});
+    start({"/s", "--ignore-requirements", "--report-fps"}, {{"KELVARA_TRACE_STARTUP", "1"}});
     int most = 0;
     auto sampled = [&](bool condition) {
         most = std::max(most, e2e::xConnectionsOf(run->pid));
@@ -258,9 +257,13 @@ TEST_F(FullScreenRun, TheWholeRunUsesOneConnectionToTheServer) {
     };
     ASSERT_TRUE(waitUntil([&] { return sampled(screenSize() == Size{800, 600}); }, 60));
     ASSERT_TRUE(waitUntil([&] { return sampled(!ended() && framesShown()); }, 60)) << log();
-    // The intro lasts 12 s; 20 s in, the mosaic runs.
-    waitUntil([&] { return sampled(ended() || Clock::now() > started + std::chrono::seconds(20)); },
-              60);
+    // After the intro, the mosaic: set up, and some of its frames shown.
+    ASSERT_TRUE(waitUntil([&] { return sampled(ended() || logHas("effect set up")); }, 120))
+        << log();
+    ASSERT_FALSE(ended()) << log();
+    const Bitmap mosaic = windowSystem().captureScreen();
+    EXPECT_TRUE(
+        waitUntil([&] { return sampled(windowSystem().captureScreen().pixels != mosaic.pixels); }));
     ASSERT_FALSE(ended()) << log();
     pressKey();
     EXPECT_TRUE(waitUntil([&] { return sampled(ended()); }, 30)) << log();
@@ -284,20 +287,20 @@ TEST_F(FullScreenRun, KilledOrCrashedRunStillGivesTheDesktopBack) {
         run->signal(signal);
         EXPECT_TRUE(waitUntil([&] { return ended(); }, 30));
         EXPECT_TRUE(run->endedBySignal());
-        EXPECT_TRUE(waitUntil([&] { return screenSize() == desktop; }, 10)) << log();
-        EXPECT_TRUE(waitUntil([&] { return !guardianRuns(run->pid); }, 10));
+        EXPECT_TRUE(waitUntil([&] { return screenSize() == desktop; })) << log();
+        EXPECT_TRUE(waitUntil([&] { return !guardianRuns(run->pid); }));
     }
 }
 
 TEST_F(FullScreenRun, KilledRunLeavesAModeSomeoneElseSetAlone) {
     startAt800x600();
     setScreenWithXrandr({640, 480});
-    ASSERT_TRUE(waitUntil([&] { return screenSize() == Size{640, 480}; }, 10));
+    ASSERT_TRUE(waitUntil([&] { return screenSize() == Size{640, 480}; }));
     run->signal(SIGKILL);
     EXPECT_TRUE(waitUntil([&] { return ended() && !guardianRuns(run->pid); }, 30));
     EXPECT_EQ(screenSize(), (Size{640, 480}));
     setScreenWithXrandr(desktop);
-    EXPECT_TRUE(waitUntil([&] { return screenSize() == desktop; }, 10));
+    EXPECT_TRUE(waitUntil([&] { return screenSize() == desktop; }));
 }
 
 // Killed half-way through a switch, or through its own restore, the run leaves the output dark
@@ -348,12 +351,9 @@ TEST_F(FullScreenRun, TheGuardianKeepsNoneOfTheProgramsDescriptors) {
         EXPECT_EQ(descriptorsOf(run->pid).count(inherited), 1u);
         // Once the guardian's start (its libraries' loading opens files) is over.
         const pid_t guardian = guardianOf(run->pid);
-        EXPECT_TRUE(waitUntil(
-            [&] {
-                return descriptorsOf(guardian) == std::set<int>{0, 1, 2, 3};
-            },
-            10))
-            << testing::PrintToString(descriptorsOf(guardian));
+        EXPECT_TRUE(waitUntil([&] {
+            return descriptorsOf(guardian) == std::set<int>{0, 1, 2, 3};
+        })) << testing::PrintToString(descriptorsOf(guardian));
         run->signal(SIGTERM);
         expectEndsWithTheDesktopBack();
     }
@@ -408,7 +408,8 @@ TEST_F(FullScreenRun, FailedStartEndsByItselfAfterThirtySeconds) {
     start({"/s"});
     ASSERT_TRUE(waitUntil([&] { return logHas("Exception: "); }, 60));
     auto failed = Clock::now();
-    EXPECT_TRUE(waitUntil([&] { return ended(); }, 45));
+    EXPECT_TRUE(waitUntil([&] { return ended(); }, 120));
+    // Not before its time: a busy machine only makes the wait longer.
     EXPECT_GE(Clock::now() - failed, std::chrono::seconds(25));
     EXPECT_EQ(run->exitStatus(), 0) << log();
 }
@@ -417,8 +418,7 @@ TEST_F(FullScreenRun, StartedRunShowsChangingFramesWithoutACursorAndEndsOnAClick
     start({"/s", "--ignore-requirements"});
     ASSERT_TRUE(waitUntil([&] { return framesShown(); }, 60)) << log();
     Bitmap first = windowSystem().captureScreen();
-    EXPECT_TRUE(
-        waitUntil([&] { return windowSystem().captureScreen().pixels != first.pixels; }, 20));
+    EXPECT_TRUE(waitUntil([&] { return windowSystem().captureScreen().pixels != first.pixels; }));
     EXPECT_TRUE(cursorHidden());
     click();
     expectEndsWithTheDesktopBack();
@@ -466,12 +466,11 @@ TEST_F(FullScreenRun, TenMotionsLeaveTheRunGoingAndTheEleventhEndsIt) {
         Bitmap before = windowSystem().captureScreen();
         moveTo(100 + 10 * i, 100 + 5 * i);
         EXPECT_TRUE(
-            waitUntil([&] { return windowSystem().captureScreen().pixels != before.pixels; }, 20));
+            waitUntil([&] { return windowSystem().captureScreen().pixels != before.pixels; }));
         ASSERT_FALSE(ended()) << "ended on motion " << i;
     }
     Bitmap before = windowSystem().captureScreen();
-    EXPECT_TRUE(
-        waitUntil([&] { return windowSystem().captureScreen().pixels != before.pixels; }, 20));
+    EXPECT_TRUE(waitUntil([&] { return windowSystem().captureScreen().pixels != before.pixels; }));
     EXPECT_FALSE(ended());
     moveTo(300, 300);
     expectEndsWithTheDesktopBack();
