@@ -13,10 +13,13 @@
 #include "platform/window_system.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 
 namespace {
+
+constexpr double frameRateTraceSeconds = 5.0;
 
 std::string glText(GLenum name) {
     const GLubyte* text = glGetString(name);
@@ -71,8 +74,11 @@ void GLV::Resize() {
 }
 
 int GLV::Swap() {
+    using Clock = std::chrono::steady_clock;
     static bool presented = false;
     static FrameWatch watch;
+    static uint64_t framesSince = 0;
+    static Clock::time_point since;
     if (frameRate && control) {
         frameRate->frame();
         frameRate->draw(control->clientWidth(), control->clientHeight());
@@ -82,7 +88,21 @@ int GLV::Swap() {
     watch.presented();
     if (!presented) {
         presented = true;
+        since = Clock::now();
         traceStartup("first frame presented");
+    } else if (startupTracing()) {
+        // Beside the start-up's steps, the frame rate every few seconds.
+        ++framesSince;
+        const Clock::time_point now = Clock::now();
+        const double seconds = std::chrono::duration<double>(now - since).count();
+        if (seconds >= frameRateTraceSeconds) {
+            char line[64];
+            std::snprintf(line, sizeof line, "frames per second: %.1f",
+                          static_cast<double>(framesSince) / seconds);
+            traceStartup(line);
+            framesSince = 0;
+            since = now;
+        }
     }
     return 1;
 }

@@ -4,6 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+std::string monitorSuffix;
+
+} // namespace
+
 bool startupTracing() {
     static const bool enabled = std::getenv("KELVARA_TRACE_STARTUP") != nullptr;
     return enabled;
@@ -14,5 +20,9 @@ void traceStartup(const char* step) {
         return;
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     const double ms = std::chrono::duration<double, std::milli>(now).count();
-    std::fprintf(stderr, "kelvara-trace %.3f %s\n", ms, step);
+    std::fprintf(stderr, "kelvara-trace %.3f %s%s\n", ms, step, monitorSuffix.c_str());
+}
+
+void setStartupTraceMonitor(const std::string& name) {
+    monitorSuffix = name.empty() ? std::string() : " on " + name;
 }

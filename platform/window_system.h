@@ -9,11 +9,15 @@
 //  entry          what it must do                               x11 (+ FLTK)    win32
 //  -------------  --------------------------------------------  --------------  ---------------
 //  choice         say which runs it serves; open its display    all; $DISPLAY   all; always
+//  outputs        list the monitors; "/s" as a run per monitor, RandR monitors  EnumDisplay-
+//                 each over its monitor with its own picture;   a process per   Monitors; a
+//                 this process's run of one monitor             monitor from 2  process each
 //  display modes  list the primary output's modes, switch to    RandR, with a   the system's
 //                 one, give the first mode back; the guardian   guardian        own, no guardian
 //  GL surface     a context on a form's window, made current,   GLX             WGL
 //                 presented; GL entry points by name
-//  capture        the screen's size, a picture of it            root window     screen DC
+//  capture        the size and picture of the screen, or of     root window     screen DC
+//                 the monitor of this process's run
 //  host window    another program's window by id: draw into     X windows of    preview only;
 //                 it (host mode), paint the preview into it     saver hosts     no host mode
 //  form           the one form: dialog, full-screen window,     FLTK widgets    native controls
@@ -23,12 +27,13 @@
 //  error display  the text on standard error, and a modal box   FLTK alert      MessageBoxA
 //                 titled "Kelvara" where there is a screen
 //
-// wayland (platform/wayland/, tried first; serves the full-screen run and the dialog): one
-// process per output, each with EGL on a layer-shell surface (a fullscreen xdg_toplevel where
-// there is none), a loop paced by the compositor's frame callbacks, its output's screen copy,
-// sizes that switch nothing (the compositor scales the stored size to the output), no guardian,
-// errors on standard error; the dialog is X11's form, loop and box through XWayland, listing the
-// Wayland sizes; no host window ("/p", "--root" and "--window-id" stay X11's).
+// wayland (platform/wayland/, tried first; serves the full-screen run and the dialog): a
+// process per output, also for one, since outputs come and go during the run; each with EGL on
+// a layer-shell surface (a fullscreen xdg_toplevel where there is none), a loop paced by the
+// compositor's frame callbacks, its output's picture, sizes that switch nothing (the compositor
+// scales the stored size to the output), no guardian, errors on standard error; the dialog is
+// X11's form, loop and box through XWayland, listing the Wayland sizes; no host window ("/p",
+// "--root" and "--window-id" stay X11's).
 #pragma once
 
 #include "platform/application.h"
@@ -44,6 +49,33 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
+
+// One monitor of the desktop, as its back end lists it.
+struct Monitor {
+    std::string id;   // the back end's name for it, the same in every process of the session
+    std::string name; // the connector's, for people: "DUMMY1", "HEADLESS-2", "\\.\DISPLAY2"
+    int x = 0;        // its place on the desktop and its size, in pixels
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool primary = false; // the one whose display mode the stored resolution switches
+};
+
+// The internal switch of one monitor's run: "--monitor-run <id>" in front of the run's own
+// arguments. The back end's full-screen run gives it to the processes it starts; it is not for
+// people.
+inline constexpr const char* monitorRunSwitch = "--monitor-run";
+
+// One monitor's full-screen run in this process: its message loop and its form, which covers
+// that monitor. While it lives, the back end serves that monitor alone: its picture, its size,
+// and a display-mode switch only where it is the primary monitor.
+class MonitorRun {
+public:
+    virtual ~MonitorRun() = default;
+    virtual Application& application() = 0;
+    virtual FormView& form() = 0;
+};
 
 // What a run needs of its window system; the command line decides.
 enum class WindowSystemUse {
@@ -60,6 +92,20 @@ public:
     virtual bool serves(WindowSystemUse use) const = 0;
     // Opens the connection to the display the process finds; false when there is none.
     virtual bool connect() = 0;
+
+    // --- outputs
+    // The monitors there are now; empty without a display.
+    virtual std::vector<Monitor> monitors() = 0;
+    // "/s" over every monitor, where the back end gives each monitor a run of a process of its
+    // own ("<program> --monitor-run <id> <args>"): starts them, ends them together (by input
+    // on any of them, a termination signal or one that fails) and returns true with the exit
+    // status: 0, else the first failure's (a run's own status, or 128 + the signal that killed
+    // it). False when this process is to run "/s" itself, as the one run over the one monitor.
+    virtual bool runOnEveryMonitor(const std::vector<std::string>& args, int& status) = 0;
+    // In a process started by runOnEveryMonitor: the run of the monitor with that id. argc and
+    // argv are the process's. Throws Exception when there is no such monitor (any more).
+    virtual std::unique_ptr<MonitorRun> openMonitorRun(const std::string& id, int argc, char** argv,
+                                                       const FormArt& art) = 0;
 
     // --- display modes
     // Mode number index of the primary output; false when there are no more (or no display).

@@ -185,9 +185,10 @@ std::string usageText() {
            "  --help                      show this text\n"
            "  --version                   show the version\n"
            "Any other first argument ends the program at once.\n"
-           "On a Wayland desktop ($WAYLAND_DISPLAY) /s covers every output, each with its own\n"
-           "picture, drawn at the stored size and scaled to the output; /c runs through\n"
-           "XWayland; /p and host mode are X11's.\n"
+           "/s covers every monitor, each with the run of its own part of the desktop; the\n"
+           "stored resolution switches the primary monitor only. On a Wayland desktop\n"
+           "($WAYLAND_DISPLAY) every output draws at the stored size, scaled to the output;\n"
+           "/c runs through XWayland; /p and host mode are X11's.\n"
            "Settings are stored in $XDG_CONFIG_HOME/kelvara/registry.reg\n"
            "($XDG_CONFIG_HOME defaults to ~/.config).\n";
 }

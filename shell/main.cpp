@@ -5,7 +5,6 @@
 #include "platform/form_view.h"
 #include "platform/host_window.h"
 #include "platform/process.h"
-#include "platform/wayland_session.h"
 #include "platform/window_system.h"
 #include "shell/command_line.h"
 #include "shell/form_art.h"
@@ -47,24 +46,23 @@ WindowSystemUse windowSystemUseOf(RunMode mode) {
     return WindowSystemUse::fullScreen;
 }
 
-// One output's run on Wayland, started by the supervisor: "--wayland-output N" and then the
-// run's own arguments. It takes no lock (the supervisor holds it) and shows no box: errors go
-// to standard error, which is the supervisor's.
-int runWaylandOutput(const std::vector<std::string>& args) {
+// One monitor's run, started by the back end's full-screen run over every monitor:
+// "--monitor-run ID" and then the run's own arguments. It takes no lock (the one that started it
+// holds it). Its errors show as the back end shows them there (standard error, shared by the
+// runs), and its exit status tells the one that started it how it went.
+int runOneMonitor(int argc, char** argv, const std::vector<std::string>& args) {
+    WindowSystem& windows = chooseWindowSystem(WindowSystemUse::fullScreen);
     try {
-        const uint32_t output =
-            static_cast<uint32_t>(parseWindowId(args.size() > 1 ? args[1] : std::string()));
+        const std::string id = args.size() > 1 ? args[1] : std::string();
         const std::vector<std::string> runArgs(args.begin() + (args.size() > 1 ? 2 : 1),
                                                args.end());
-        std::unique_ptr<WaylandOutputRun> run = openWaylandOutputRun(output);
-        // Nothing to give back on Wayland (no mode was switched): a signal ends it on the spot.
-        endAtOnceOnTermination();
-        SystemServices services(chooseWindowSystem(WindowSystemUse::fullScreen),
-                                run->application());
+        std::unique_ptr<MonitorRun> run = windows.openMonitorRun(id, argc, argv, storedFormArt());
+        run->application().setTitle("Kelvara");
+        SystemServices services(windows, run->application());
         TForm1 form(run->form(), services, runArgs);
         run->application().run();
     } catch (...) {
-        std::fprintf(stderr, "kelvara: %s\n", currentExceptionMessage().c_str());
+        windows.showError(currentExceptionMessage());
         return 1;
     }
     return 0;
@@ -73,6 +71,10 @@ int runWaylandOutput(const std::vector<std::string>& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Runs of several monitors share standard error: a line goes out in one write, so that
+    // theirs never cut into each other.
+    static char errorBuffer[4096];
+    std::setvbuf(stderr, errorBuffer, _IOLBF, sizeof errorBuffer);
     if (int status = 0; runDisplayModeGuardian(argc, argv, status)) {
         return status;
     }
@@ -85,8 +87,8 @@ int main(int argc, char** argv) {
         std::puts("kelvara " KELVARA_VERSION);
         return 0;
     }
-    if (!args.empty() && args[0] == waylandOutputSwitch) {
-        return runWaylandOutput(args);
+    if (!args.empty() && args[0] == monitorRunSwitch) {
+        return runOneMonitor(argc, argv, args);
     }
     // A saver host may run one of us per monitor, and ends each itself: host mode takes no
     // lock.
@@ -97,13 +99,15 @@ int main(int argc, char** argv) {
         return 0;
     }
     WindowSystem& windows = chooseWindowSystem(windowSystemUseOf(mode));
-    // On Wayland every output gets a run of its own, in a process of its own.
-    if (mode == RunMode::fullScreen && isWaylandWindowSystem(windows)) {
+    // Every monitor gets a run of its own, where the window system makes one per monitor.
+    if (mode == RunMode::fullScreen) {
         try {
-            return runWaylandSupervisor(args);
+            if (int status = 0; windows.runOnEveryMonitor(args, status)) {
+                return status;
+            }
         } catch (...) {
             std::fprintf(stderr, "kelvara: %s\n", currentExceptionMessage().c_str());
-            return 0;
+            return 1;
         }
     }
 

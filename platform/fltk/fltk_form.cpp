@@ -9,8 +9,10 @@
 #include "platform/fltk/fltk_loop.h"
 #include "platform/form_layout.h"
 #include "platform/host_window.h"
+#include "platform/posix/run_supervisor.h"
 #include "platform/text_lines.h"
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_monitors.h"
 #include "platform/x11/x11_services.h"
 
 #include <FL/Fl.H>
@@ -294,6 +296,12 @@ public:
     int clientWidth() const override { return window->w(); }
     int clientHeight() const override { return window->h(); }
     void setSize(int w, int h) override {
+        // One monitor's full-screen window covers that monitor as it is now, whatever the size
+        // asked for: the primary's after its mode switch, the others' at their own.
+        if (Monitor monitor; fullScreen && x11RunMonitor(monitor)) {
+            window->resize(monitor.x, monitor.y, monitor.width, monitor.height);
+            return;
+        }
         window->size(std::max(1, w - frameWidth()), std::max(1, h - frameHeight()));
     }
     void setResizeHandler(std::function<void()> handler) override {
@@ -323,6 +331,12 @@ public:
             openDisplay();
             fitLabel(*label1, res->x());
             if (fullScreen) {
+                // Over the run's monitor, where it is one monitor's run: the toolkit makes the
+                // window cover the monitor that holds it.
+                if (Monitor monitor; x11RunMonitor(monitor)) {
+                    window->resize(monitor.x, monitor.y, monitor.width, monitor.height);
+                }
+                waitForEveryPicture();
                 window->fullscreen();
             } else {
                 window->position((Fl::w() - width()) / 2, (Fl::h() - height()) / 2);

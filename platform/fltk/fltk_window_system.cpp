@@ -1,19 +1,62 @@
-// The X11 window system's list, filled here at the top of its stack: RandR display modes with
-// their guardian, GLX, the screen capture, saver hosts' windows and the preview's painting from
-// platform/x11/, and FLTK's form, message loop and error box on the same X connection.
+// The X11 window system's list, filled here at the top of its stack: RandR's monitors, display
+// modes with their guardian, GLX, the screen capture, saver hosts' windows and the preview's
+// painting from platform/x11/, and FLTK's form, message loop and error box on the same X
+// connection. The full-screen run over two monitors or more is a process per monitor
+// (platform/posix/run_supervisor.h); over one it is this process, as it always was.
 #include "platform/window_system.h"
 
+#include "platform/error_display.h"
 #include "platform/fltk/fltk_services.h"
+#include "platform/posix/run_supervisor.h"
+#include "platform/startup_trace.h"
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_monitors.h"
 #include "platform/x11/x11_services.h"
 
+#include <cstdio>
+
 namespace {
+
+// One monitor's run: FLTK's loop and form, the form over that monitor.
+class X11MonitorRun final : public MonitorRun {
+public:
+    X11MonitorRun(int argc, char** argv, const FormArt& art)
+        : app(createFltkApplication(argc, argv)), view(createFltkForm(art)) {}
+    Application& application() override { return *app; }
+    FormView& form() override { return *view; }
+
+private:
+    std::unique_ptr<Application> app;
+    std::unique_ptr<FormView> view;
+};
 
 class X11WindowSystem final : public WindowSystem {
 public:
     bool serves(WindowSystemUse) const override { return true; }
     // $DISPLAY, or whatever Xlib takes without it.
     bool connect() override { return x11Display() != nullptr; }
+
+    std::vector<Monitor> monitors() override { return x11Monitors(); }
+    // Under one monitor the run is this process. (Monitors that come during the run stay
+    // uncovered: the primary's own mode switch changes the list as well.)
+    bool runOnEveryMonitor(const std::vector<std::string>& args, int& status) override {
+        const std::vector<Monitor> all = x11Monitors();
+        if (all.size() < 2)
+            return false;
+        RunSupervisor runs(args);
+        for (const Monitor& monitor : all)
+            runs.start(monitor);
+        runs.runUntilOver();
+        status = runs.status();
+        return true;
+    }
+    std::unique_ptr<MonitorRun> openMonitorRun(const std::string& id, int argc, char** argv,
+                                               const FormArt& art) override {
+        joinRunSupervisor();
+        selectX11RunMonitor(id);
+        setStartupTraceMonitor(id);
+        return std::make_unique<X11MonitorRun>(argc, argv, art);
+    }
 
     bool enumDisplaySettings(int index, SystemDisplayMode& mode) override {
         return x11EnumDisplaySettings(index, mode);
@@ -50,7 +93,15 @@ public:
     std::unique_ptr<Application> createApplication(int argc, char** argv) override {
         return createFltkApplication(argc, argv);
     }
-    void showError(const std::string& message) override { showFltkError(message); }
+    // One monitor's run shows no box: one a monitor would each wait for someone, while the
+    // others' ends end the run.
+    void showError(const std::string& message) override {
+        if (Monitor monitor; x11RunMonitor(monitor)) {
+            std::fprintf(stderr, "kelvara: %s\n", errorDisplayText(message).c_str());
+            return;
+        }
+        showFltkError(message);
+    }
 };
 
 } // namespace

@@ -29,9 +29,12 @@ T* bind(wl_registry* registry, uint32_t name, const wl_interface& interface, uin
 
 // wl_output: the current mode and the transform give the size in pixels; "done" closes a
 // description.
-void outputGeometry(void* data, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t,
+void outputGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t,
                     const char*, const char*, int32_t transform) {
-    static_cast<WaylandOutput*>(data)->transform = transform;
+    auto* output = static_cast<WaylandOutput*>(data);
+    output->x = x;
+    output->y = y;
+    output->transform = transform;
 }
 
 void outputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {

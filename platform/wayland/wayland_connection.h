@@ -26,7 +26,9 @@ struct WaylandOutput {
     wl_output* output = nullptr;
     uint32_t globalName = 0; // the registry's name, the same for every client of the compositor
     std::string name;        // the connector's name (wl_output 4), else "output <globalName>"
-    int pixelWidth = 0;      // the current mode, turned as the output is
+    int x = 0;               // its place in the compositor's space
+    int y = 0;
+    int pixelWidth = 0; // the current mode, turned as the output is
     int pixelHeight = 0;
     bool described = false; // its first "done" came
 

@@ -6,10 +6,10 @@
 
 #include "platform/exception.h"
 #include "platform/message_loop.h"
+#include "platform/posix/run_supervisor.h"
 #include "platform/wayland/wayland_capture.h"
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_output_window.h"
-#include "platform/wayland_session.h"
 
 #include <wayland-client.h>
 
@@ -128,6 +128,7 @@ bool waylandSessionAvailable() {
 }
 
 std::unique_ptr<WaylandOutputRun> openWaylandOutputRun(uint32_t output) {
+    joinRunSupervisor();
     return std::make_unique<OutputRun>(output);
 }
 

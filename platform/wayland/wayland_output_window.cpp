@@ -2,6 +2,7 @@
 
 #include "platform/error_display.h"
 #include "platform/exception.h"
+#include "platform/posix/run_supervisor.h"
 #include "platform/startup_trace.h"
 #include "platform/wayland/egl_surface.h"
 #include "platform/wayland/wayland_text.h"
@@ -246,6 +247,8 @@ void WaylandOutputWindow::show() {
         return;
     if (output == nullptr)
         throw Exception("The output " + name + " has gone");
+    // No other run's picture may hold this surface.
+    waitForEveryPicture();
     const WaylandGlobals& g = connection.globals;
     surface = wl_compositor_create_surface(g.compositor);
     // The window system finds the window from its surface (nativeWindow's handle).

@@ -1,16 +1,16 @@
 // The Wayland window system's list. It serves the full-screen run, one process per output (the
-// supervisor of wayland_supervisor.cpp starts them): EGL on the output's surface, that output's
-// picture, sizes that switch nothing (the compositor scales the stored size to the output) and
-// errors on standard error. The settings dialog runs through XWayland, on X11's form, loop and
-// error box, but lists the sizes the Wayland run draws at, so that the stored choice means what
-// the run does. Another program's window ("/p", "--root", "--window-id") is X11's alone.
+// supervisor of wayland_supervisor.cpp starts them, also for a single output): EGL on the output's
+// surface, that output's picture, sizes that switch nothing (the compositor scales the stored size
+// to the output) and errors on standard error. The settings dialog runs through XWayland, on X11's
+// form, loop and error box, but lists the sizes the Wayland run draws at, so that the stored choice
+// means what the run does. Another program's window ("/p", "--root", "--window-id") is X11's alone.
 #include "platform/window_system.h"
 
 #include "platform/error_display.h"
 #include "platform/exception.h"
+#include "platform/host_window.h"
 #include "platform/wayland/wayland_output_run.h"
 #include "platform/wayland/wayland_output_window.h"
-#include "platform/wayland_session.h"
 
 #include <EGL/egl.h>
 
@@ -28,6 +28,22 @@ public:
     }
     // $WAYLAND_DISPLAY, and a compositor there that answers.
     bool connect() override { return processOutputRun() != nullptr || waylandSessionAvailable(); }
+
+    std::vector<Monitor> monitors() override { return waylandMonitors(); }
+    bool runOnEveryMonitor(const std::vector<std::string>& args, int& status) override {
+        return runOnEveryWaylandOutput(args, status);
+    }
+    std::unique_ptr<MonitorRun> openMonitorRun(const std::string& id, int, char**,
+                                               const FormArt&) override {
+        uint32_t output = 0;
+        if (id.empty() || id.find_first_not_of("0123456789") != std::string::npos || id.size() > 9)
+            throw Exception("No Wayland output has the name \"" + id + "\"");
+        output = static_cast<uint32_t>(std::stoul(id));
+        std::unique_ptr<WaylandOutputRun> run = openWaylandOutputRun(output);
+        // Nothing to give back on Wayland (no mode was switched): a signal ends it on the spot.
+        endAtOnceOnTermination();
+        return run;
+    }
 
     bool enumDisplaySettings(int index, SystemDisplayMode& mode) override {
         return waylandDisplayMode(index, mode);
@@ -84,8 +100,4 @@ public:
 WindowSystem& waylandWindowSystem() {
     static WaylandWindowSystem system;
     return system;
-}
-
-bool isWaylandWindowSystem(const WindowSystem& windows) {
-    return &windows == &waylandWindowSystem();
 }

@@ -10,10 +10,15 @@
 #include "platform/gl_surface.h"
 #include "platform/host_window.h"
 #include "platform/pixel_format.h"
+#include "platform/window_system.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+// win32_monitors.cpp
+std::vector<Monitor> win32Monitors();
 
 // win32_display_modes.cpp: the system's own, which it takes back when the process ends.
 bool win32EnumDisplaySettings(int index, SystemDisplayMode& mode);

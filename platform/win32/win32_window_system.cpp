@@ -2,6 +2,7 @@
 // preview's painting into a host window, the native form, the PeekMessage loop and MessageBoxA.
 #include "platform/window_system.h"
 
+#include "platform/exception.h"
 #include "platform/win32/win32_services.h"
 
 namespace {
@@ -10,6 +11,13 @@ class Win32WindowSystem final : public WindowSystem {
 public:
     bool serves(WindowSystemUse) const override { return true; }
     bool connect() override { return true; } // the desktop is always there
+
+    std::vector<Monitor> monitors() override { return win32Monitors(); }
+    bool runOnEveryMonitor(const std::vector<std::string>&, int&) override { return false; }
+    std::unique_ptr<MonitorRun> openMonitorRun(const std::string& id, int, char**,
+                                               const FormArt&) override {
+        throw Exception("There is no monitor " + id);
+    }
 
     bool enumDisplaySettings(int index, SystemDisplayMode& mode) override {
         return win32EnumDisplaySettings(index, mode);

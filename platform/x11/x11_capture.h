@@ -6,7 +6,8 @@
 
 #include <X11/Xlib.h>
 
-// width x height pixels from the drawable's top-left corner, as 32-bit BGRX. A pixmap has no
+// width x height pixels from (left, top) of the drawable, as 32-bit BGRX. A pixmap has no
 // visual of its own: its pixels are read through the default visual's colour masks. Throws
 // Exception when the drawable cannot be read.
-Bitmap readX11Drawable(Display* display, Drawable drawable, int width, int height);
+Bitmap readX11Drawable(Display* display, Drawable drawable, int width, int height, int left = 0,
+                       int top = 0);

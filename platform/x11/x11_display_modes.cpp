@@ -1,11 +1,12 @@
 // Display modes on XRandR, the X11 window system's entry (x11_services.h):
 // the modes of the primary output (or the first connected one) of the default screen, switched
-// on that output's CRTC, with the screen resized to hold it. A mode guardian process gives the
-// mode back when the program dies without doing so.
+// on that output's CRTC, with the screen resized to hold it and every other monitor as it is. A
+// mode guardian process gives the mode back when the program dies without doing so.
 #include "platform/x11/x11_services.h"
 
 #include "platform/posix/mode_guardian.h"
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_monitors.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
@@ -435,6 +436,10 @@ bool x11EnumDisplaySettings(int index, SystemDisplayMode& mode) {
 }
 
 int x11ChangeDisplaySettings(const SystemDisplayMode& mode) {
+    // Of a run per monitor, only the primary monitor's switches: the others keep their modes and
+    // draw at their own sizes.
+    if (Monitor monitor; x11RunMonitor(monitor) && !monitor.primary)
+        return 0;
     Display* display = modeDisplay();
     if (!display)
         return -1;
@@ -512,6 +517,14 @@ void x11RestoreDisplaySettings() {
         dismissModeGuardian();
     switchPhase = "switch";
     saved = SavedConfiguration();
+}
+
+unsigned long x11ModeOutput() {
+    Display* display = modeDisplay();
+    if (!display)
+        return None;
+    Resources resources(display);
+    return resources.screen ? chosenOutput(display, resources) : None;
 }
 
 bool runX11ModeGuardian(int argc, char** argv, int& status) {

@@ -1,11 +1,13 @@
 // Desktop capture (captureX11Screen, x11ScreenWidth, x11ScreenHeight) on Xlib: the root window of
-// the default screen read through shared memory (MIT-SHM) where the server offers it, else with
-// XGetImage, converted from its true-colour visual's masks to 32-bit BGRX.
+// the default screen, or the part of it that the run's monitor shows, read through shared memory
+// (MIT-SHM) where the server offers it, else with XGetImage, converted from its true-colour
+// visual's masks to 32-bit BGRX.
 #include "platform/x11/x11_services.h"
 
 #include "platform/exception.h"
 #include "platform/x11/x11_capture.h"
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_monitors.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -20,8 +22,17 @@
 
 namespace {
 
-// Asks the server each time: the size Xlib keeps lags behind a mode switch.
-bool rootSize(int& width, int& height) {
+// The part of the root window to read: the run's monitor, else all of it. Asks the server each
+// time: the size Xlib keeps lags behind a mode switch.
+bool screenArea(int& left, int& top, int& width, int& height) {
+    left = top = 0;
+    if (Monitor monitor; x11RunMonitor(monitor)) {
+        left = monitor.x;
+        top = monitor.y;
+        width = monitor.width;
+        height = monitor.height;
+        return true;
+    }
     Display* display = x11Display();
     if (!display)
         return false;
@@ -129,12 +140,12 @@ public:
     SharedImage(const SharedImage&) = delete;
     SharedImage& operator=(const SharedImage&) = delete;
 
-    // Reads rows [top, top + rows) of the screen into the image's first rows.
-    bool read(int top, int rows) {
+    // Reads rows [top, top + rows) of the screen from column left on into the image's first rows.
+    bool read(int left, int top, int rows) {
         if (!attached)
             return false;
         image->height = rows;
-        bool done = XShmGetImage(display, DefaultRootWindow(display), image, 0, top, AllPlanes);
+        bool done = XShmGetImage(display, DefaultRootWindow(display), image, left, top, AllPlanes);
         return done && !trap->failed();
     }
 
@@ -177,19 +188,19 @@ void convertRows(XImage& image, Bitmap& picture, int top) {
 } // namespace
 
 int x11ScreenWidth() {
-    int width = 0, height = 0;
-    return rootSize(width, height) ? width : 0;
+    int left = 0, top = 0, width = 0, height = 0;
+    return screenArea(left, top, width, height) ? width : 0;
 }
 
 int x11ScreenHeight() {
-    int width = 0, height = 0;
-    return rootSize(width, height) ? height : 0;
+    int left = 0, top = 0, width = 0, height = 0;
+    return screenArea(left, top, width, height) ? height : 0;
 }
 
 Bitmap captureX11Screen() {
     Display* display = x11Display();
-    int width = 0, height = 0;
-    if (!display || !rootSize(width, height))
+    int left = 0, top = 0, width = 0, height = 0;
+    if (!display || !screenArea(left, top, width, height))
         throw Exception("Cannot read the screen: no display");
     Visual* visual = DefaultVisual(display, DefaultScreen(display));
     if (visual->c_class != TrueColor && visual->c_class != DirectColor)
@@ -201,21 +212,22 @@ Bitmap captureX11Screen() {
         // page on first touch, and the bitmap already pays that once for the whole screen.
         SharedImage shared(display, visual, width, std::min(height, stripRows));
         bool done = shared.image != nullptr;
-        for (int top = 0; done && top < height; top += stripRows) {
-            done = shared.read(top, std::min(stripRows, height - top));
+        for (int row = 0; done && row < height; row += stripRows) {
+            done = shared.read(left, top + row, std::min(stripRows, height - row));
             if (done)
-                convertRows(*shared.image, picture, top);
+                convertRows(*shared.image, picture, row);
         }
         if (done)
             return picture;
     }
 
-    return readX11Drawable(display, DefaultRootWindow(display), width, height);
+    return readX11Drawable(display, DefaultRootWindow(display), width, height, left, top);
 }
 
-Bitmap readX11Drawable(Display* display, Drawable drawable, int width, int height) {
+Bitmap readX11Drawable(Display* display, Drawable drawable, int width, int height, int left,
+                       int top) {
     X11ErrorTrap trap(display);
-    XImage* image = XGetImage(display, drawable, 0, 0, static_cast<unsigned>(width),
+    XImage* image = XGetImage(display, drawable, left, top, static_cast<unsigned>(width),
                               static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (trap.failed() || !image || image->width != width || image->height != height) {
         if (image)

@@ -25,6 +25,12 @@ public:
         return opens;
     }
 
+    std::vector<Monitor> monitors() override { return {}; }
+    bool runOnEveryMonitor(const std::vector<std::string>&, int&) override { return false; }
+    std::unique_ptr<MonitorRun> openMonitorRun(const std::string&, int, char**,
+                                               const FormArt&) override {
+        throw Exception("unused");
+    }
     bool enumDisplaySettings(int, SystemDisplayMode&) override { return false; }
     int changeDisplaySettings(const SystemDisplayMode&) override { return -1; }
     void restoreDisplaySettings() override {}
