@@ -1,6 +1,7 @@
 #include "platform/wayland/wayland_capture.h"
 
 #include "platform/exception.h"
+#include "platform/wayland/screen_copy_pixels.h"
 #include "platform/wayland/wayland_shm_buffer.h"
 
 #include "ext-image-capture-source-v1-client-protocol.h"
@@ -16,11 +17,6 @@ namespace {
 // A compositor that takes longer than this to copy one output is not answering.
 constexpr int captureTimeoutMs = 5000;
 
-bool readableFormat(uint32_t format) {
-    return format == WL_SHM_FORMAT_XRGB8888 || format == WL_SHM_FORMAT_ARGB8888 ||
-           format == WL_SHM_FORMAT_XBGR8888 || format == WL_SHM_FORMAT_ABGR8888;
-}
-
 // Both kinds of copy fill one of these, then wait for ready or failed.
 struct Copy {
     WaylandConnection* connection = nullptr;
@@ -30,13 +26,15 @@ struct Copy {
     int height = 0;
     int stride = 0;
     bool yInverted = false;
+    // What the compositor did to the output's picture in the copy (a wl_output transform).
+    uint32_t transform = WL_OUTPUT_TRANSFORM_NORMAL;
     bool ready = false;
     bool failed = false;
     std::string why;
     std::unique_ptr<WaylandShmBuffer> buffer;
 
     void offer(uint32_t offered) {
-        if (!formatSeen && readableFormat(offered)) {
+        if (!formatSeen && screenCopyFormatReadable(offered)) {
             format = offered;
             formatSeen = true;
         }
@@ -67,18 +65,8 @@ struct Copy {
     }
 
     Bitmap picture() const {
-        Bitmap out(width, height, 24);
-        const bool redFirst = format == WL_SHM_FORMAT_XBGR8888 || format == WL_SHM_FORMAT_ABGR8888;
-        for (int y = 0; y < height; ++y) {
-            const uint8_t* in = buffer->row(yInverted ? height - 1 - y : y);
-            uint8_t* to = out.row(y);
-            for (int x = 0; x < width; ++x, in += 4, to += 3) {
-                to[0] = redFirst ? in[2] : in[0];
-                to[1] = in[1];
-                to[2] = redFirst ? in[0] : in[2];
-            }
-        }
-        return out;
+        return uprightScreenCopy(buffer->row(0), width, height, buffer->stride, format, yInverted,
+                                 transform);
     }
 };
 
@@ -137,6 +125,8 @@ const zwlr_screencopy_frame_v1_listener wlrListener = {
 };
 
 bool wlrCapture(WaylandConnection& connection, WaylandOutput& output, Copy& copy) {
+    // The copy is the output's framebuffer, before the output's transform.
+    copy.transform = static_cast<uint32_t>(output.transform);
     zwlr_screencopy_frame_v1* frame =
         zwlr_screencopy_manager_v1_capture_output(connection.globals.screencopy, 0, output.output);
     zwlr_screencopy_frame_v1_add_listener(frame, &wlrListener, &copy);
@@ -180,7 +170,9 @@ const ext_image_copy_capture_session_v1_listener extSessionListener = {
     .stopped = extStopped,
 };
 
-void extTransform(void*, ext_image_copy_capture_frame_v1*, uint32_t) {}
+void extTransform(void* data, ext_image_copy_capture_frame_v1*, uint32_t transform) {
+    copyOf(data).transform = transform;
+}
 void extDamage(void*, ext_image_copy_capture_frame_v1*, int32_t, int32_t, int32_t, int32_t) {}
 void extPresentation(void*, ext_image_copy_capture_frame_v1*, uint32_t, uint32_t, uint32_t) {}
 void extReady(void* data, ext_image_copy_capture_frame_v1*) {

@@ -126,12 +126,17 @@ WaylandConnection::WaylandConnection() {
         roundtrip(); // the globals
         roundtrip(); // the outputs' descriptions
     } catch (...) {
-        this->~WaylandConnection();
+        // The members are destroyed on the way out; what they hold of the compositor's is not.
+        disconnect();
         throw;
     }
 }
 
 WaylandConnection::~WaylandConnection() {
+    disconnect();
+}
+
+void WaylandConnection::disconnect() {
     if (display == nullptr)
         return;
     for (auto& output : globals.outputs)
@@ -241,21 +246,45 @@ void WaylandConnection::roundtrip() {
     throwIfBroken();
 }
 
+bool WaylandConnection::flush() {
+    // A full socket (EAGAIN) keeps the rest for later; any other failure shows on the display
+    // and is thrown by the dispatch that follows.
+    return wl_display_flush(display) >= 0 || errno != EAGAIN;
+}
+
 void WaylandConnection::dispatchPending() {
     if (wl_display_dispatch_pending(display) < 0)
         throwIfBroken();
 }
 
 bool WaylandConnection::dispatch(int timeoutMs, int extraFd) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (wl_display_prepare_read(display) != 0)
         dispatchPending();
-    // A full socket waits for the compositor to read; it will, so the wait below goes on.
-    if (wl_display_flush(display) < 0 && errno == EAGAIN) {
-        pollfd out{wl_display_get_fd(display), POLLOUT, 0};
-        poll(&out, 1, timeoutMs);
+    // What the socket cannot take yet is sent as soon as it has room, during the wait: a request
+    // left unsent may be the one whose answer the wait is for.
+    bool unsent = !flush();
+    pollfd fds[2] = {{wl_display_get_fd(display), 0, 0}, {extraFd, POLLIN, 0}};
+    int count = 0;
+    while (true) {
+        fds[0].events = static_cast<short>(POLLIN | (unsent ? POLLOUT : 0));
+        int wait = timeoutMs;
+        if (timeoutMs > 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
+            wait = left > 0 ? static_cast<int>(left) : 0;
+        }
+        count = poll(fds, extraFd >= 0 ? 2 : 1, wait);
+        if (count > 0 && (fds[0].revents & POLLOUT))
+            unsent = !flush();
+        // Only room to send: the wait goes on for what it was for.
+        const bool onlyWritable =
+            count > 0 && fds[0].revents == POLLOUT && (extraFd < 0 || fds[1].revents == 0);
+        if (!onlyWritable || (timeoutMs >= 0 && Clock::now() >= deadline))
+            break;
     }
-    pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {extraFd, POLLIN, 0}};
-    const int count = poll(fds, extraFd >= 0 ? 2 : 1, timeoutMs);
     if (count > 0 && (fds[0].revents & (POLLIN | POLLERR | POLLHUP))) {
         if (wl_display_read_events(display) < 0)
             throwIfBroken();

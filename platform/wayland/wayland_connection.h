@@ -89,6 +89,10 @@ public:
     void globalRemove(uint32_t name);
 
 private:
+    // Releases what this holds of the compositor's and closes the connection; once.
+    void disconnect();
+    // Sends what is queued; false when the socket is full and some is left to send.
+    bool flush();
     // Handles what has arrived without waiting.
     void dispatchPending();
     void throwIfBroken();

@@ -75,16 +75,19 @@ void frameDone(void* data, wl_callback* callback, uint32_t) {
 
 const wl_callback_listener frameListener = {frameDone};
 
-// Input: what ends the run is the key or button going down and any motion; the rest is kept
-// out of the way (the keymap's file descriptor is closed at once).
+// Input: every event that may end the run goes through the window's SeatInputRules; the rest
+// is kept out of the way (the keymap's file descriptor is closed at once).
 void keyboardKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) {
     close(fd);
 }
-void keyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
-void keyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
-void keyboardKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-    if (state == WL_KEYBOARD_KEY_STATE_PRESSED)
-        windowOf(data).keyPressed();
+void keyboardEnter(void* data, wl_keyboard*, uint32_t, wl_surface*, wl_array* keys) {
+    windowOf(data).keyboardEntered(keys);
+}
+void keyboardLeave(void* data, wl_keyboard*, uint32_t, wl_surface*) {
+    windowOf(data).keyboardLeft();
+}
+void keyboardKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
+    windowOf(data).keyChanged(key, state == WL_KEYBOARD_KEY_STATE_PRESSED);
 }
 void keyboardModifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
 void keyboardRepeat(void*, wl_keyboard*, int32_t, int32_t) {}
@@ -110,12 +113,10 @@ void pointerMotion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y
     windowOf(data).pointerMoved(x, y);
 }
 void pointerButton(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-    if (state == WL_POINTER_BUTTON_STATE_PRESSED)
-        windowOf(data).buttonPressed();
+    windowOf(data).buttonChanged(state == WL_POINTER_BUTTON_STATE_PRESSED);
 }
-// A wheel is a button on X11, and ends the run there.
 void pointerAxis(void* data, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {
-    windowOf(data).buttonPressed();
+    windowOf(data).axisMoved();
 }
 void pointerFrame(void*, wl_pointer*) {}
 void pointerAxisSource(void*, wl_pointer*, uint32_t) {}
@@ -137,6 +138,26 @@ wl_pointer_listener makePointerListener() {
     return listener;
 }
 const wl_pointer_listener pointerListener = makePointerListener();
+
+void touchDown(void* data, wl_touch*, uint32_t, uint32_t, wl_surface*, int32_t, wl_fixed_t,
+               wl_fixed_t) {
+    windowOf(data).touchedDown();
+}
+void touchUp(void*, wl_touch*, uint32_t, uint32_t, int32_t) {}
+void touchMotion(void*, wl_touch*, uint32_t, int32_t, wl_fixed_t, wl_fixed_t) {}
+void touchFrame(void*, wl_touch*) {}
+void touchCancel(void*, wl_touch*) {}
+
+wl_touch_listener makeTouchListener() {
+    wl_touch_listener listener{};
+    listener.down = touchDown;
+    listener.up = touchUp;
+    listener.motion = touchMotion;
+    listener.frame = touchFrame;
+    listener.cancel = touchCancel;
+    return listener;
+}
+const wl_touch_listener touchListener = makeTouchListener();
 
 } // namespace
 
@@ -160,6 +181,8 @@ WaylandOutputWindow::~WaylandOutputWindow() {
         wl_pointer_destroy(pointer);
     if (keyboard != nullptr)
         wl_keyboard_destroy(keyboard);
+    if (touch != nullptr)
+        wl_touch_destroy(touch);
     if (frameCallback != nullptr)
         wl_callback_destroy(frameCallback);
     if (viewport != nullptr)
@@ -230,6 +253,7 @@ void WaylandOutputWindow::paintTexts(int width, int height, const std::vector<Ca
                                                  WL_SHM_FORMAT_XRGB8888);
         drawCanvasTexts(*log, texts);
         present(*log);
+        inputRules.shown(); // the log stands for the frames a failed start never draws
     } catch (const Exception& e) {
         // The log went to standard error as well; the run goes on to its end as it would.
         std::fprintf(stderr, "kelvara: cannot show the start-up log: %s\n", e.message.c_str());
@@ -379,6 +403,7 @@ void WaylandOutputWindow::frameDone() {
     frameWanted = true;
     const bool first = !firstFrameShown;
     firstFrameShown = true;
+    inputRules.shown();
     // Beside the start-up's own trace: when this output showed its first frame, and then its
     // frame rate every few seconds (each output has its own).
     if (!startupTracing())
@@ -408,44 +433,46 @@ void WaylandOutputWindow::deliver(void (FormEvents::*handler)()) {
     runGuarded([&] { (events->*handler)(); });
 }
 
-void WaylandOutputWindow::keyPressed() {
-    deliver(&FormEvents::FormKeyDown);
-}
-
-void WaylandOutputWindow::buttonPressed() {
-    deliver(&FormEvents::FormMouseDown);
-}
-
-void WaylandOutputWindow::pointerMoved(wl_fixed_t x, wl_fixed_t y) {
-    const bool echoOfEnter = enterCounted && x == enteredX && y == enteredY;
-    enterCounted = false;
-    if (!echoOfEnter)
+void WaylandOutputWindow::take(SeatInputRules::Input input) {
+    switch (input) {
+    case SeatInputRules::Input::key:
+        deliver(&FormEvents::FormKeyDown);
+        break;
+    case SeatInputRules::Input::button:
+        deliver(&FormEvents::FormMouseDown);
+        break;
+    case SeatInputRules::Input::motion:
         deliver(&FormEvents::FormMouseMove);
+        break;
+    case SeatInputRules::Input::none:
+        break;
+    }
+}
+
+void WaylandOutputWindow::keyboardEntered(const wl_array* keys) {
+    // The compositor's array, read as the whole key codes it holds and no further.
+    const size_t count = keys != nullptr ? keys->size / sizeof(uint32_t) : 0;
+    take(inputRules.keyboardEntered(count > 0 ? static_cast<const uint32_t*>(keys->data) : nullptr,
+                                    count));
 }
 
 void WaylandOutputWindow::pointerEntered(wl_pointer* from, uint32_t serial, wl_fixed_t x,
                                          wl_fixed_t y) {
     wl_pointer_set_cursor(from, serial, nullptr, 0, 0); // no pointer over the run
-    // An enter while the surface first shows is the pointer at rest under it. Once it shows,
-    // the pointer comes in by moving, and some compositors report that move as the enter
-    // alone (sway 1.10 does): it counts as a motion. Others follow the enter with a motion to
-    // the same place, which must not count twice.
-    if (!firstFrameShown)
-        return;
-    enterCounted = true;
-    enteredX = x;
-    enteredY = y;
-    deliver(&FormEvents::FormMouseMove);
+    take(inputRules.pointerEntered(x, y));
 }
 
 void WaylandOutputWindow::followSeat() {
     const uint32_t capabilities = connection.globals.seatCapabilities;
     const bool hasPointer = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
     const bool hasKeyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
+    const bool hasTouch = (capabilities & WL_SEAT_CAPABILITY_TOUCH) != 0;
     wl_seat* seat = connection.globals.seat;
+    bool added = false;
     if (hasPointer && pointer == nullptr) {
         pointer = wl_seat_get_pointer(seat);
         wl_pointer_add_listener(pointer, &pointerListener, this);
+        added = true;
     } else if (!hasPointer && pointer != nullptr) {
         wl_pointer_destroy(pointer);
         pointer = nullptr;
@@ -453,10 +480,24 @@ void WaylandOutputWindow::followSeat() {
     if (hasKeyboard && keyboard == nullptr) {
         keyboard = wl_seat_get_keyboard(seat);
         wl_keyboard_add_listener(keyboard, &keyboardListener, this);
+        added = true;
     } else if (!hasKeyboard && keyboard != nullptr) {
         wl_keyboard_destroy(keyboard);
         keyboard = nullptr;
+        inputRules.keyboardLeft();
     }
+    if (hasTouch && touch == nullptr) {
+        touch = wl_seat_get_touch(seat);
+        wl_touch_add_listener(touch, &touchListener, this);
+        added = true;
+    } else if (!hasTouch && touch != nullptr) {
+        wl_touch_destroy(touch);
+        touch = nullptr;
+    }
+    // A device that comes may bring its first input with it, and a virtual keyboard may be
+    // gone a few milliseconds later: asked for at once rather than with the next frame.
+    if (added)
+        wl_display_flush(connection.display);
 }
 
 void WaylandOutputWindow::outputRemoved(WaylandOutput& gone) {

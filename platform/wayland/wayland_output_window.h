@@ -1,11 +1,13 @@
 // The form of one output's run on Wayland (FormView): a surface that covers the output, on the
 // overlay layer of the layer shell, or as a fullscreen xdg_toplevel where the compositor has no
 // layer shell; drawn at the run's own size and scaled to the output by wp_viewporter; the seat's
-// keys, buttons and motions reported as the form's input; frames paced by frame callbacks.
+// keys, buttons, touches and motions, as SeatInputRules reads them, reported as the form's input;
+// frames paced by frame callbacks.
 #pragma once
 
 #include "platform/form_view.h"
 #include "platform/gl_surface.h"
+#include "platform/wayland/seat_input_rules.h"
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_shm_buffer.h"
 
@@ -19,6 +21,7 @@ struct wl_callback;
 struct wl_keyboard;
 struct wl_pointer;
 struct wl_surface;
+struct wl_touch;
 struct wp_viewport;
 struct xdg_surface;
 struct xdg_toplevel;
@@ -93,13 +96,19 @@ public:
     }
     void toplevelConfigured() { configured(toplevelWidth, toplevelHeight); }
     void frameDone();
-    void keyPressed();
-    void buttonPressed();
-    void pointerMoved(wl_fixed_t x, wl_fixed_t y);
+    void keyboardEntered(const wl_array* keys);
+    void keyboardLeft() { inputRules.keyboardLeft(); }
+    void keyChanged(uint32_t key, bool pressed) { take(inputRules.key(key, pressed)); }
+    void buttonChanged(bool pressed) { take(inputRules.button(pressed)); }
+    void axisMoved() { take(inputRules.axis()); }
+    void touchedDown() { take(inputRules.touchDown()); }
+    void pointerMoved(wl_fixed_t x, wl_fixed_t y) { take(inputRules.pointerMoved(x, y)); }
     void pointerEntered(wl_pointer* pointer, uint32_t serial, wl_fixed_t x, wl_fixed_t y);
 
 private:
     void deliver(void (FormEvents::*handler)());
+    // Reports what the input rules made of a seat event.
+    void take(SeatInputRules::Input input);
     void requestFrame();
     void present(WaylandShmBuffer& picture);
     void outputRemoved(WaylandOutput& gone);
@@ -118,6 +127,7 @@ private:
     wl_callback* frameCallback = nullptr;
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
+    wl_touch* touch = nullptr;
     std::unique_ptr<WaylandShmBuffer> cover; // what shows until the first frame
     std::unique_ptr<WaylandShmBuffer> log;   // the start-up log, when a check failed
     std::string caption = "Kelvara";
@@ -131,10 +141,7 @@ private:
     int drawHeight = 0;
     bool frameWanted = true;
     bool firstFrameShown = false;
-    // The last enter counted as a motion, and where it was (see pointerEntered).
-    bool enterCounted = false;
-    wl_fixed_t enteredX = 0;
-    wl_fixed_t enteredY = 0;
+    SeatInputRules inputRules;
     // Frames the compositor showed since the last report (traced only).
     uint64_t framesShown = 0;
     std::chrono::steady_clock::time_point framesSince;
