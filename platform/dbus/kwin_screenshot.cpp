@@ -54,7 +54,7 @@ struct BusError {
     BusError& operator=(const BusError&) = delete;
     ~BusError() { sd_bus_error_free(&error); }
 
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{}; // SD_BUS_ERROR_NULL, whose compound literal is not C++
 };
 
 struct FileDescriptor {
