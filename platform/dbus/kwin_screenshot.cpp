@@ -1,0 +1,408 @@
+// KWin's screenshot call. KWin answers CaptureScreen once the output's frame is painted, with
+// the picture's layout in a dictionary, and only then writes the pixels into the pipe from a
+// thread of its own: so the call comes first and the reading after it, bounded by that layout.
+#include "platform/dbus/kwin_screenshot.h"
+
+#include "platform/bitmap.h"
+#include "platform/exception.h"
+#include "platform/process.h"
+
+#include <systemd/sd-bus.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr const char* service = "org.kde.KWin.ScreenShot2";
+constexpr const char* objectPath = "/org/kde/KWin/ScreenShot2";
+constexpr const char* interfaceName = "org.kde.KWin.ScreenShot2";
+constexpr const char* notAuthorized = "org.kde.KWin.ScreenShot2.Error.NoAuthorized";
+
+// No output comes near these (16K is twice 8K's width); a larger claim is a broken answer and
+// is refused before any memory is taken for it.
+constexpr uint32_t maxSide = 16384;
+constexpr uint64_t maxPixels = uint64_t{1} << 26;
+// Qt pads rows to 4 bytes; more padding than this is a broken answer.
+constexpr uint32_t maxRowPadding = 1024;
+// Texts from the bus go into one line on standard error.
+constexpr size_t maxQuotedText = 200;
+
+using Clock = std::chrono::steady_clock;
+
+struct BusUnref {
+    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
+};
+struct MessageUnref {
+    void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
+};
+using Bus = std::unique_ptr<sd_bus, BusUnref>;
+using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
+
+struct BusError {
+    BusError() = default;
+    BusError(const BusError&) = delete;
+    BusError& operator=(const BusError&) = delete;
+    ~BusError() { sd_bus_error_free(&error); }
+
+    sd_bus_error error{}; // SD_BUS_ERROR_NULL, whose compound literal is not C++
+};
+
+struct FileDescriptor {
+    explicit FileDescriptor(int fd) : fd(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() { reset(); }
+    void reset() {
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+    }
+
+    int fd;
+};
+
+// A text from the bus as it may stand in a line: printable ASCII, cut short.
+std::string quoted(const char* text) {
+    std::string out;
+    for (; text != nullptr && *text != '\0' && out.size() < maxQuotedText; ++text) {
+        const auto c = static_cast<unsigned char>(*text);
+        out += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
+    }
+    return out;
+}
+
+std::string systemError(int negativeErrno) {
+    return std::strerror(-negativeErrno);
+}
+
+int64_t msUntil(Clock::time_point deadline) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+}
+
+// How the bytes of a QImage::Format lie. The alpha byte is not read: an output is opaque, and a
+// compositor's read-back may leave alpha at any value.
+enum class PixelLayout {
+    argb32,   // one native-endian 32-bit word 0xAARRGGBB
+    rgba8888, // bytes red, green, blue, alpha
+    rgb888,   // bytes red, green, blue
+    bgr888,   // bytes blue, green, red
+};
+
+bool layoutOfFormat(uint32_t format, PixelLayout& layout, uint32_t& bytesPerPixel) {
+    switch (format) {
+    case 4: // Format_RGB32
+    case 5: // Format_ARGB32: what KWin gives for an output
+    case 6: // Format_ARGB32_Premultiplied
+        layout = PixelLayout::argb32;
+        bytesPerPixel = 4;
+        return true;
+    case 16: // Format_RGBX8888
+    case 17: // Format_RGBA8888
+    case 18: // Format_RGBA8888_Premultiplied
+        layout = PixelLayout::rgba8888;
+        bytesPerPixel = 4;
+        return true;
+    case 13: // Format_RGB888
+        layout = PixelLayout::rgb888;
+        bytesPerPixel = 3;
+        return true;
+    case 29: // Format_BGR888
+        layout = PixelLayout::bgr888;
+        bytesPerPixel = 3;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The answer's dictionary, as far as this reads it.
+struct Answer {
+    std::string type;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t stride = 0;
+    uint32_t format = 0;
+    bool hasType = false, hasWidth = false, hasHeight = false, hasStride = false, hasFormat = false;
+};
+
+bool readAnswer(sd_bus_message* reply, Answer& answer, std::string& why) {
+    if (sd_bus_message_enter_container(reply, 'a', "{sv}") <= 0) {
+        why = "KWin's answer is not a dictionary";
+        return false;
+    }
+    int entered;
+    while ((entered = sd_bus_message_enter_container(reply, 'e', "sv")) > 0) {
+        const char* key = nullptr;
+        char kind = 0;
+        const char* contents = nullptr;
+        if (sd_bus_message_read(reply, "s", &key) < 0 ||
+            sd_bus_message_peek_type(reply, &kind, &contents) <= 0 || contents == nullptr) {
+            why = "KWin's answer has a broken entry";
+            return false;
+        }
+        const std::string name = key;
+        uint32_t* number = name == "width"    ? &answer.width
+                           : name == "height" ? &answer.height
+                           : name == "stride" ? &answer.stride
+                           : name == "format" ? &answer.format
+                                              : nullptr;
+        bool* has = name == "width"    ? &answer.hasWidth
+                    : name == "height" ? &answer.hasHeight
+                    : name == "stride" ? &answer.hasStride
+                    : name == "format" ? &answer.hasFormat
+                                       : nullptr;
+        int read;
+        if (number != nullptr || name == "type") {
+            const char* wanted = number != nullptr ? "u" : "s";
+            if (std::strcmp(contents, wanted) != 0) {
+                why = "KWin's answer gives " + name + " as D-Bus type '" + quoted(contents) +
+                      "' instead of '" + wanted + "'";
+                return false;
+            }
+            if (number != nullptr) {
+                read = sd_bus_message_read(reply, "v", "u", number);
+                *has = true;
+            } else {
+                const char* text = nullptr;
+                read = sd_bus_message_read(reply, "v", "s", &text);
+                answer.type = text != nullptr ? text : "";
+                answer.hasType = true;
+            }
+        } else {
+            read = sd_bus_message_skip(reply, "v");
+        }
+        if (read < 0 || sd_bus_message_exit_container(reply) < 0) {
+            why = "KWin's answer has a broken entry";
+            return false;
+        }
+    }
+    if (entered < 0 || sd_bus_message_exit_container(reply) < 0) {
+        why = "KWin's answer has a broken dictionary";
+        return false;
+    }
+    for (const auto& [present, name] : {std::pair{answer.hasType, "type"},
+                                        {answer.hasWidth, "width"},
+                                        {answer.hasHeight, "height"},
+                                        {answer.hasStride, "stride"},
+                                        {answer.hasFormat, "format"}}) {
+        if (!present) {
+            why = std::string("KWin's answer has no ") + name;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Reads exactly wanted bytes from the pipe before the deadline.
+bool readPixels(int fd, uint64_t wanted, Clock::time_point deadline, std::vector<uint8_t>& data,
+                std::string& why) {
+    constexpr size_t chunk = 1 << 16;
+    // Only address space: pages are touched as the bytes arrive, so a claim larger than what
+    // comes costs nothing.
+    data.reserve(wanted);
+    while (data.size() < wanted) {
+        const int64_t wait = msUntil(deadline);
+        if (wait <= 0) {
+            why = "KWin wrote " + std::to_string(data.size()) + " of the picture's " +
+                  std::to_string(wanted) + " bytes in time";
+            return false;
+        }
+        pollfd readable{fd, POLLIN, 0};
+        const int ready = poll(&readable, 1, static_cast<int>(std::min<int64_t>(wait, 1000)));
+        if (ready < 0 && errno != EINTR) {
+            why = std::string("cannot wait for the picture's bytes: ") + std::strerror(errno);
+            return false;
+        }
+        if (ready <= 0)
+            continue;
+        const size_t before = data.size();
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(wanted - before, chunk));
+        data.resize(before + want);
+        const ssize_t got = read(fd, data.data() + before, want);
+        data.resize(before + static_cast<size_t>(std::max<ssize_t>(got, 0)));
+        if (got == 0) {
+            why = "KWin ended the picture after " + std::to_string(before) + " of its " +
+                  std::to_string(wanted) + " bytes";
+            return false;
+        }
+        if (got < 0 && errno != EINTR && errno != EAGAIN) {
+            why = std::string("cannot read the picture's bytes: ") + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+void convertRow(const uint8_t* in, uint8_t* out, uint32_t width, PixelLayout layout) {
+    for (uint32_t x = 0; x < width; ++x, out += 3) {
+        switch (layout) {
+        case PixelLayout::argb32: {
+            uint32_t word;
+            std::memcpy(&word, in + 4 * x, 4);
+            out[0] = static_cast<uint8_t>(word);
+            out[1] = static_cast<uint8_t>(word >> 8);
+            out[2] = static_cast<uint8_t>(word >> 16);
+            break;
+        }
+        case PixelLayout::rgba8888:
+            out[0] = in[4 * x + 2];
+            out[1] = in[4 * x + 1];
+            out[2] = in[4 * x];
+            break;
+        case PixelLayout::rgb888:
+            out[0] = in[3 * x + 2];
+            out[1] = in[3 * x + 1];
+            out[2] = in[3 * x];
+            break;
+        case PixelLayout::bgr888:
+            out[0] = in[3 * x];
+            out[1] = in[3 * x + 1];
+            out[2] = in[3 * x + 2];
+            break;
+        }
+    }
+}
+
+std::string refusal(const sd_bus_error& error) {
+    return "KWin refused the screenshot (" + quoted(error.name) + ": " + quoted(error.message) +
+           "); KWin allows it only to a program with an installed desktop entry whose Exec is "
+           "that program (here " +
+           executablePath() +
+           ") and which says X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2, as "
+           "the kelvara.desktop that the package and cmake --install put into "
+           "share/applications";
+}
+
+bool serviceMissing(const sd_bus_error& error) {
+    for (const char* name :
+         {SD_BUS_ERROR_SERVICE_UNKNOWN, SD_BUS_ERROR_NAME_HAS_NO_OWNER, SD_BUS_ERROR_UNKNOWN_OBJECT,
+          SD_BUS_ERROR_UNKNOWN_INTERFACE, SD_BUS_ERROR_UNKNOWN_METHOD}) {
+        if (sd_bus_error_has_name(&error, name))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+KwinScreenshotResult captureKwinScreen(const std::string& outputName, Bitmap& picture,
+                                       std::string& why, int timeoutMs) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    sd_bus* rawBus = nullptr;
+    int r = sd_bus_open_user(&rawBus);
+    Bus bus(rawBus);
+    if (r < 0) {
+        why = "no session bus (" + systemError(r) + ")";
+        return KwinScreenshotResult::absent;
+    }
+
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) {
+        why = std::string("cannot make a pipe: ") + std::strerror(errno);
+        return KwinScreenshotResult::failed;
+    }
+    FileDescriptor readEnd(ends[0]);
+    FileDescriptor writeEnd(ends[1]);
+    fcntl(readEnd.fd, F_SETFL, fcntl(readEnd.fd, F_GETFL) | O_NONBLOCK);
+
+    sd_bus_message* rawCall = nullptr;
+    r = sd_bus_message_new_method_call(bus.get(), &rawCall, service, objectPath, interfaceName,
+                                       "CaptureScreen");
+    Message call(rawCall);
+    // Never started on demand: a session without KWin has nothing to start.
+    if (r >= 0)
+        r = sd_bus_message_set_auto_start(call.get(), 0);
+    if (r >= 0)
+        r = sd_bus_message_append(call.get(), "sa{sv}h", outputName.c_str(), 3, "native-resolution",
+                                  "b", 1, "include-cursor", "b", 0, "hide-caller-windows", "b", 1,
+                                  writeEnd.fd);
+    if (r < 0) {
+        why = "cannot build the call to KWin: " + systemError(r);
+        return KwinScreenshotResult::failed;
+    }
+    // The message holds its own copy of the write end; this one would keep the pipe open after
+    // KWin has closed its end.
+    writeEnd.reset();
+
+    BusError error;
+    sd_bus_message* rawReply = nullptr;
+    const int64_t answerMs = std::max<int64_t>(msUntil(deadline), 1);
+    r = sd_bus_call(bus.get(), call.get(), static_cast<uint64_t>(answerMs) * 1000, &error.error,
+                    &rawReply);
+    Message reply(rawReply);
+    call.reset();
+    if (r < 0) {
+        if (serviceMissing(error.error)) {
+            why = "KWin's screenshot service is not on the session bus";
+            return KwinScreenshotResult::absent;
+        }
+        if (sd_bus_error_has_name(&error.error, notAuthorized)) {
+            why = refusal(error.error);
+            return KwinScreenshotResult::refused;
+        }
+        if (r == -ETIMEDOUT)
+            why = "KWin's screenshot service did not answer within " + std::to_string(timeoutMs) +
+                  " ms";
+        else if (sd_bus_error_is_set(&error.error))
+            why = "KWin's screenshot service answered " + quoted(error.error.name) + " (" +
+                  quoted(error.error.message) + ")";
+        else
+            why = "the call to KWin's screenshot service failed: " + systemError(r);
+        return KwinScreenshotResult::failed;
+    }
+
+    Answer answer;
+    if (!readAnswer(reply.get(), answer, why))
+        return KwinScreenshotResult::failed;
+    PixelLayout layout;
+    uint32_t bytesPerPixel = 0;
+    if (answer.type != "raw") {
+        why = "KWin gave the picture as '" + quoted(answer.type.c_str()) + "', not raw pixels";
+        return KwinScreenshotResult::failed;
+    }
+    if (!layoutOfFormat(answer.format, layout, bytesPerPixel)) {
+        why = "KWin gave the picture in QImage format " + std::to_string(answer.format) +
+              ", which this program does not read";
+        return KwinScreenshotResult::failed;
+    }
+    const std::string size = std::to_string(answer.width) + "x" + std::to_string(answer.height);
+    if (answer.width == 0 || answer.height == 0 || answer.width > maxSide ||
+        answer.height > maxSide || uint64_t{answer.width} * answer.height > maxPixels) {
+        why = "KWin gave a picture of " + size + " pixels, which no output has";
+        return KwinScreenshotResult::failed;
+    }
+    const uint64_t rowBytes = uint64_t{answer.width} * bytesPerPixel;
+    if (answer.stride < rowBytes || answer.stride > rowBytes + maxRowPadding) {
+        why = "KWin gave rows of " + std::to_string(answer.stride) + " bytes for a picture " +
+              std::to_string(answer.width) + " pixels wide";
+        return KwinScreenshotResult::failed;
+    }
+
+    try {
+        std::vector<uint8_t> data;
+        if (!readPixels(readEnd.fd, uint64_t{answer.stride} * answer.height, deadline, data, why))
+            return KwinScreenshotResult::failed;
+        Bitmap result(static_cast<int>(answer.width), static_cast<int>(answer.height), 24);
+        for (uint32_t y = 0; y < answer.height; ++y)
+            convertRow(data.data() + uint64_t{y} * answer.stride, result.row(static_cast<int>(y)),
+                       answer.width, layout);
+        picture = std::move(result);
+    } catch (const Exception& e) {
+        why = e.message;
+        return KwinScreenshotResult::failed;
+    } catch (const std::bad_alloc&) {
+        why = "no memory for a picture of " + size + " pixels";
+        return KwinScreenshotResult::failed;
+    }
+    return KwinScreenshotResult::taken;
+}
