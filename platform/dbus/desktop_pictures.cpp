@@ -3,6 +3,7 @@
 #include "platform/dbus/mutter_screen_cast.h"
 #include "platform/dbus/portal_screenshot.h"
 #include "platform/exception.h"
+#include "platform/startup_trace.h"
 
 #include <algorithm>
 #include <cmath>
@@ -57,13 +58,18 @@ Bitmap monitorPartOf(const Bitmap& desktop, const DesktopMonitor& monitor) {
 
 bool captureDesktopMonitor(const DesktopMonitor& monitor, Bitmap& picture, std::string& why) {
     std::string screenCastWhy;
-    if (captureScreenCast(monitor.connector, picture, screenCastWhy))
+    if (captureScreenCast(monitor.connector, picture, screenCastWhy)) {
+        traceStartup(("picture of " + monitor.connector + " from GNOME's screen cast").c_str());
         return true;
+    }
     std::string portalWhy;
     Bitmap desktop;
     if (capturePortalScreenshot(desktop, portalWhy)) {
         try {
             picture = monitorPartOf(desktop, monitor);
+            traceStartup(
+                ("picture of " + monitor.connector + " from the desktop portal's screenshot")
+                    .c_str());
             return true;
         } catch (const Exception& e) {
             portalWhy = e.message;

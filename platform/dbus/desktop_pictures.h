@@ -27,6 +27,7 @@ struct DesktopMonitor {
 
 // The monitor as it shows now, 24 bits per pixel, at its size in pixels. False, with why saying
 // why each way failed, when none gave a picture; the caller then shows its neutral picture.
+// The start-up trace (KELVARA_TRACE_STARTUP) names the way that gave it.
 bool captureDesktopMonitor(const DesktopMonitor& monitor, Bitmap& picture, std::string& why);
 
 // The monitor's part of a picture of the whole layout, at the monitor's size in pixels. The
