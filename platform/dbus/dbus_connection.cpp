@@ -91,26 +91,25 @@ void DbusMessage::appendOption(const char* key, uint32_t value) {
     append("{sv}", key, "u", value);
 }
 
+std::string DbusMessage::valueType() {
+    char kind = 0;
+    const char* type = nullptr;
+    const int result = sd_bus_message_peek_type(message, &kind, &type);
+    if (result <= 0 || kind != 'v' || type == nullptr)
+        throw Exception("D-Bus message: an option without a value");
+    return type;
+}
+
 std::string DbusMessage::readStringOption(const char* key) {
     std::string found;
-    enter('a', "{sv}");
-    while (enter('e', "sv")) {
-        const char* name = nullptr;
-        read("s", &name);
-        const char* type = nullptr;
-        const int peeked = sd_bus_message_peek_type(message, nullptr, &type);
-        if (peeked < 0)
-            throwDbusFailure("D-Bus message: an option without a value", peeked);
-        if (std::strcmp(name, key) == 0 && type != nullptr && std::strcmp(type, "s") == 0) {
-            const char* value = nullptr;
-            read("v", "s", &value);
-            found = value;
-        } else {
-            skip("v");
-        }
-        leave();
-    }
-    leave();
+    readOptions([&](const std::string& name, const std::string& type) {
+        if (name != key || type != "s")
+            return false;
+        const char* value = nullptr;
+        read("v", "s", &value);
+        found = value;
+        return true;
+    });
     return found;
 }
 

@@ -4,6 +4,8 @@
 // error.
 #pragma once
 
+#include "platform/exception.h"
+
 #include <systemd/sd-bus.h>
 
 #include <deque>
@@ -44,10 +46,25 @@ public:
     void openOptions();
     void closeOptions();
 
+    // Reads an a{sv} whole: each(key, type) is called for every entry with the type of its
+    // value ("s", "u", ...) and either reads the value with read("v", type, &value) and returns
+    // true, or returns false to have it skipped.
+    template <typename Each> void readOptions(Each each) {
+        enter('a', "{sv}");
+        while (enter('e', "sv")) {
+            const char* key = nullptr;
+            read("s", &key);
+            if (!each(std::string(key), valueType()))
+                skip("v");
+            leave();
+        }
+        leave();
+    }
     // In an a{sv} being read: the string at key, or "" without one. Reads the whole array.
     std::string readStringOption(const char* key);
 
 private:
+    std::string valueType(); // of the variant that comes next
     static void checkAppend(int result, const char* types);
     static void checkRead(int result, const char* types);
 

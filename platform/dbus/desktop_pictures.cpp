@@ -1,5 +1,6 @@
 #include "platform/dbus/desktop_pictures.h"
 
+#include "platform/dbus/gnome_display_config.h"
 #include "platform/dbus/mutter_screen_cast.h"
 #include "platform/dbus/portal_screenshot.h"
 #include "platform/exception.h"
@@ -15,6 +16,43 @@ namespace {
 int scaled(int logical, int layoutSize, int pictureSize) {
     return static_cast<int>(
         std::lround(static_cast<double>(logical) * pictureSize / layoutSize));
+}
+
+// The monitor with what GNOME knows of it where the caller did not know it; as given where
+// GNOME does not answer.
+DesktopMonitor completed(const DesktopMonitor& given) {
+    std::vector<DesktopMonitor> known;
+    try {
+        known = gnomeMonitors();
+    } catch (const Exception&) {
+        return given;
+    }
+    auto found = std::find_if(known.begin(), known.end(), [&](const DesktopMonitor& m) {
+        return m.connector == given.connector;
+    });
+    if (found == known.end())
+        found = std::find_if(known.begin(), known.end(), [&](const DesktopMonitor& m) {
+            return m.x == given.x && m.y == given.y;
+        });
+    if (found == known.end())
+        return given;
+    DesktopMonitor monitor = given;
+    monitor.connector = found->connector;
+    if (monitor.layoutWidth <= 0) {
+        monitor.x = found->x;
+        monitor.y = found->y;
+        monitor.width = found->width;
+        monitor.height = found->height;
+        monitor.layoutX = found->layoutX;
+        monitor.layoutY = found->layoutY;
+        monitor.layoutWidth = found->layoutWidth;
+        monitor.layoutHeight = found->layoutHeight;
+    }
+    if (monitor.pixelWidth <= 0 || monitor.pixelHeight <= 0) {
+        monitor.pixelWidth = found->pixelWidth;
+        monitor.pixelHeight = found->pixelHeight;
+    }
+    return monitor;
 }
 
 } // namespace
@@ -56,7 +94,8 @@ Bitmap monitorPartOf(const Bitmap& desktop, const DesktopMonitor& monitor) {
     return part;
 }
 
-bool captureDesktopMonitor(const DesktopMonitor& monitor, Bitmap& picture, std::string& why) {
+bool captureDesktopMonitor(const DesktopMonitor& given, Bitmap& picture, std::string& why) {
+    const DesktopMonitor monitor = completed(given);
     std::string screenCastWhy;
     if (captureScreenCast(monitor.connector, picture, screenCastWhy)) {
         traceStartup(("picture of " + monitor.connector + " from GNOME's screen cast").c_str());

@@ -4,30 +4,16 @@
 #pragma once
 
 #include "platform/bitmap.h"
+#include "platform/dbus/desktop_monitor.h"
 
 #include <string>
 
-// A monitor and the layout it is part of. Positions and sizes are in the layout's logical
-// units (the compositor's coordinates, as xdg-output reports them); the pixel size is the
-// monitor's own, which differs from its logical size where the monitor is scaled.
-struct DesktopMonitor {
-    std::string connector; // the compositor's name of the monitor: "DP-1", "Meta-0"
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    int pixelWidth = 0;
-    int pixelHeight = 0;
-    // The bounding box of all monitors.
-    int layoutX = 0;
-    int layoutY = 0;
-    int layoutWidth = 0;
-    int layoutHeight = 0;
-};
-
 // The monitor as it shows now, 24 bits per pixel, at its size in pixels. False, with why saying
 // why each way failed, when none gave a picture; the caller then shows its neutral picture.
-// The start-up trace (KELVARA_TRACE_STARTUP) names the way that gave it.
+// The start-up trace (KELVARA_TRACE_STARTUP) names the way that gave it. What the caller does
+// not know is taken from GNOME's display configuration where it answers: the connector, when
+// the given one is none of GNOME's, from the monitor at the given position (a wl_output's
+// geometry); the layout, when its width is 0.
 bool captureDesktopMonitor(const DesktopMonitor& monitor, Bitmap& picture, std::string& why);
 
 // The monitor's part of a picture of the whole layout, at the monitor's size in pixels. The
