@@ -6,6 +6,9 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -40,6 +43,36 @@ int hexDigit(char c) {
     return -1;
 }
 
+// One screenshot at a time for this user's programs: GNOME Shell takes one screenshot for the
+// portal at a time, and the portal leaves a second request that comes meanwhile unanswered. The
+// output runs of one full-screen run all ask at once; they take turns here instead. The lock
+// goes with the file's descriptor, however the process ends.
+class ScreenshotTurn {
+public:
+    explicit ScreenshotTurn(int timeoutMs) {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        const std::string path = std::string(runtime != nullptr && runtime[0] == '/' ? runtime
+                                                                                     : "/tmp") +
+                                 "/kelvara-screenshot-" + std::to_string(getuid()) + ".lock";
+        descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        for (int waited = 0; descriptor >= 0 && flock(descriptor, LOCK_EX | LOCK_NB) != 0;
+             waited += 50) {
+            if (waited >= timeoutMs)
+                break; // the holder hangs: go on without the turn rather than wait for ever
+            usleep(50000);
+        }
+    }
+    ~ScreenshotTurn() {
+        if (descriptor >= 0)
+            close(descriptor);
+    }
+    ScreenshotTurn(const ScreenshotTurn&) = delete;
+    ScreenshotTurn& operator=(const ScreenshotTurn&) = delete;
+
+private:
+    int descriptor = -1;
+};
+
 // Reads the picture at path and removes the file, whether or not it was a picture.
 Bitmap takeFile(const std::string& path) {
     struct Remove {
@@ -50,6 +83,7 @@ Bitmap takeFile(const std::string& path) {
 }
 
 Bitmap screenshot() {
+    const ScreenshotTurn turn(answerTimeoutMs);
     DbusConnection bus(DbusConnection::Bus::session);
     static std::atomic<unsigned> calls{0};
     const std::string token =

@@ -3,6 +3,9 @@
 //   gnome_shell_tool screenshot X Y W H FILE      a PNG of that part of the desktop
 //   gnome_shell_tool key KEYCODE...               presses and releases each key (evdev codes:
 //                                                 57 is the space bar) as a remote desktop does
+//   gnome_shell_tool keyboard                     a keyboard on the seat until this is ended: a
+//                                                 headless shell has none, and a client binds
+//                                                 one only once the seat has it
 // The shell takes screenshots only for its own screenshot tool, so this takes that tool's bus
 // name first. Exit status 0 on success, 1 with a line on standard error otherwise.
 #include "platform/dbus/dbus_connection.h"
@@ -68,17 +71,35 @@ void screenshot(DbusConnection& bus, int x, int y, int width, int height,
     std::filesystem::remove(written);
 }
 
-void keys(DbusConnection& bus, int count, char** codes) {
-    const char* service = "org.gnome.Mutter.RemoteDesktop";
-    const char* session = "org.gnome.Mutter.RemoteDesktop.Session";
-    DbusMessage create =
-        bus.methodCall(service, "/org/gnome/Mutter/RemoteDesktop", service, "CreateSession");
+constexpr const char* remoteDesktop = "org.gnome.Mutter.RemoteDesktop";
+constexpr const char* remoteSession = "org.gnome.Mutter.RemoteDesktop.Session";
+
+// A remote desktop session, started: its keyboard and pointer are on the seat while it lasts.
+std::string startRemoteDesktop(DbusConnection& bus) {
+    DbusMessage create = bus.methodCall(remoteDesktop, "/org/gnome/Mutter/RemoteDesktop",
+                                        remoteDesktop, "CreateSession");
     DbusMessage created = bus.call(create, timeoutMs);
     const char* path = nullptr;
     created.read("o", &path);
     const std::string sessionPath = path;
-    DbusMessage start = bus.methodCall(service, sessionPath.c_str(), session, "Start");
+    DbusMessage start = bus.methodCall(remoteDesktop, sessionPath.c_str(), remoteSession, "Start");
     bus.call(start, timeoutMs);
+    return sessionPath;
+}
+
+// Until a signal ends the process; the shell ends the session when the connection goes.
+void holdKeyboard(DbusConnection& bus) {
+    startRemoteDesktop(bus);
+    std::puts("ready");
+    std::fflush(stdout);
+    for (;;)
+        bus.dispatch(60000);
+}
+
+void keys(DbusConnection& bus, int count, char** codes) {
+    const char* service = remoteDesktop;
+    const char* session = remoteSession;
+    const std::string sessionPath = startRemoteDesktop(bus);
     for (int i = 0; i < count; ++i) {
         const uint32_t code = static_cast<uint32_t>(number(codes[i]));
         for (int pressed : {1, 0}) {
@@ -105,9 +126,11 @@ int main(int argc, char** argv) {
                        argv[6]);
         else if (command == "key" && argc > 2)
             keys(bus, argc - 2, argv + 2);
+        else if (command == "keyboard" && argc == 2)
+            holdKeyboard(bus);
         else {
             std::fprintf(stderr, "usage: gnome_shell_tool overview-off | screenshot X Y W H FILE "
-                                 "| key KEYCODE...\n");
+                                 "| key KEYCODE... | keyboard\n");
             return 2;
         }
     } catch (const std::exception& e) {
