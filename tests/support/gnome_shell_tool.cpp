@@ -5,7 +5,8 @@
 //                                                 57 is the space bar) as a remote desktop does
 //   gnome_shell_tool keyboard                     a keyboard on the seat until this is ended: a
 //                                                 headless shell has none, and a client binds
-//                                                 one only once the seat has it
+//                                                 one only once the seat has it, too late for a
+//                                                 key that comes with the keyboard of "key"
 // The shell takes screenshots only for its own screenshot tool, so this takes that tool's bus
 // name first. Exit status 0 on success, 1 with a line on standard error otherwise.
 #include "platform/dbus/dbus_connection.h"
@@ -20,6 +21,7 @@
 namespace {
 
 constexpr int timeoutMs = 10000;
+constexpr uint32_t leftShift = 42;
 
 int number(const char* text) {
     char* end = nullptr;
@@ -87,9 +89,21 @@ std::string startRemoteDesktop(DbusConnection& bus) {
     return sessionPath;
 }
 
-// Until a signal ends the process; the shell ends the session when the connection goes.
+void pressAndRelease(DbusConnection& bus, const std::string& sessionPath, uint32_t code) {
+    for (int pressed : {1, 0}) {
+        DbusMessage key =
+            bus.methodCall(remoteDesktop, sessionPath.c_str(), remoteSession, "NotifyKeyboardKeycode");
+        key.append("ub", code, pressed);
+        bus.call(key, timeoutMs);
+    }
+}
+
+// Until a signal ends the process; the shell ends the session when the connection goes. The
+// shell makes a session's keyboard at its first key: a shift key, which no one takes for input
+// before a run starts.
 void holdKeyboard(DbusConnection& bus) {
-    startRemoteDesktop(bus);
+    const std::string sessionPath = startRemoteDesktop(bus);
+    pressAndRelease(bus, sessionPath, leftShift);
     std::puts("ready");
     std::fflush(stdout);
     for (;;)
@@ -97,19 +111,10 @@ void holdKeyboard(DbusConnection& bus) {
 }
 
 void keys(DbusConnection& bus, int count, char** codes) {
-    const char* service = remoteDesktop;
-    const char* session = remoteSession;
     const std::string sessionPath = startRemoteDesktop(bus);
-    for (int i = 0; i < count; ++i) {
-        const uint32_t code = static_cast<uint32_t>(number(codes[i]));
-        for (int pressed : {1, 0}) {
-            DbusMessage key =
-                bus.methodCall(service, sessionPath.c_str(), session, "NotifyKeyboardKeycode");
-            key.append("ub", code, pressed);
-            bus.call(key, timeoutMs);
-        }
-    }
-    DbusMessage stop = bus.methodCall(service, sessionPath.c_str(), session, "Stop");
+    for (int i = 0; i < count; ++i)
+        pressAndRelease(bus, sessionPath, static_cast<uint32_t>(number(codes[i])));
+    DbusMessage stop = bus.methodCall(remoteDesktop, sessionPath.c_str(), remoteSession, "Stop");
     bus.call(stop, timeoutMs);
 }
 
