@@ -114,8 +114,7 @@ std::string DbusMessage::readStringOption(const char* key) {
 }
 
 DbusConnection::DbusConnection(Bus which) {
-    const int result =
-        which == Bus::session ? sd_bus_open_user(&bus) : sd_bus_open_system(&bus);
+    const int result = which == Bus::session ? sd_bus_open_user(&bus) : sd_bus_open_system(&bus);
     if (result < 0) {
         bus = nullptr;
         throwDbusFailure(which == Bus::session ? "cannot reach the session bus"
@@ -214,11 +213,9 @@ DbusMessage DbusSignalWait::next(int timeoutMs) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (received.empty()) {
         const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                .count();
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
-            throw Exception(what + ": no signal within " + std::to_string(timeoutMs / 1000) +
-                            " s");
+            throw Exception(what + ": no signal within " + std::to_string(timeoutMs / 1000) + " s");
         connection.dispatch(static_cast<int>(left));
     }
     DbusMessage first = std::move(received.front());

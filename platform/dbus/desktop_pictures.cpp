@@ -14,8 +14,7 @@ namespace {
 
 // The picture's edge nearest to a layout coordinate, scaled to the picture's size.
 int scaled(int logical, int layoutSize, int pictureSize) {
-    return static_cast<int>(
-        std::lround(static_cast<double>(logical) * pictureSize / layoutSize));
+    return static_cast<int>(std::lround(static_cast<double>(logical) * pictureSize / layoutSize));
 }
 
 // The monitor with what GNOME knows of it where the caller did not know it; as given where
@@ -72,11 +71,11 @@ Bitmap monitorPartOf(const Bitmap& desktop, const DesktopMonitor& monitor) {
     const int top = std::min(desktop.height - 1, scaled(monitor.y - monitor.layoutY,
                                                         monitor.layoutHeight, desktop.height));
     const int partWidth = std::max(
-        1, scaled(monitor.x - monitor.layoutX + monitor.width, monitor.layoutWidth,
-                  desktop.width) - left);
-    const int partHeight = std::max(
-        1, scaled(monitor.y - monitor.layoutY + monitor.height, monitor.layoutHeight,
-                  desktop.height) - top);
+        1, scaled(monitor.x - monitor.layoutX + monitor.width, monitor.layoutWidth, desktop.width) -
+               left);
+    const int partHeight = std::max(1, scaled(monitor.y - monitor.layoutY + monitor.height,
+                                              monitor.layoutHeight, desktop.height) -
+                                           top);
     const int width = monitor.pixelWidth > 0 ? monitor.pixelWidth : partWidth;
     const int height = monitor.pixelHeight > 0 ? monitor.pixelHeight : partHeight;
 
@@ -114,7 +113,7 @@ bool captureDesktopMonitor(const DesktopMonitor& given, Bitmap& picture, std::st
             portalWhy = e.message;
         }
     }
-    why = "GNOME's screen cast: " + screenCastWhy + "; the desktop portal's screenshot: " +
-          portalWhy;
+    why =
+        "GNOME's screen cast: " + screenCastWhy + "; the desktop portal's screenshot: " + portalWhy;
     return false;
 }

@@ -135,8 +135,8 @@ std::vector<DesktopMonitor> monitorsOfCurrentState(DbusMessage& reply) {
             if (!plausible(monitor.x) || !plausible(monitor.y) || monitor.pixelWidth <= 0 ||
                 monitor.pixelHeight <= 0 || monitor.pixelWidth >= largestSide ||
                 monitor.pixelHeight >= largestSide || monitor.width <= 0 || monitor.height <= 0)
-                throw Exception("GNOME's display configuration describes the monitor " +
-                                connector + " with impossible figures");
+                throw Exception("GNOME's display configuration describes the monitor " + connector +
+                                " with impossible figures");
             monitors.push_back(monitor);
         }
     }

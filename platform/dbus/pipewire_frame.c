@@ -69,8 +69,7 @@ static int byteOrder(uint32_t format, int* red, int* green, int* blue) {
 static void onCoreError(void* data, uint32_t id, int seq, int result, const char* message) {
     (void)seq;
     if (id == PW_ID_CORE)
-        fail(data, "PipeWire: %s (%s)", message != NULL ? message : "error",
-             spa_strerror(result));
+        fail(data, "PipeWire: %s (%s)", message != NULL ? message : "error", spa_strerror(result));
 }
 
 static const struct pw_core_events coreEvents = {
@@ -110,14 +109,14 @@ static void onParamChanged(void* data, uint32_t id, const struct spa_pod* param)
         &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
         SPA_POD_CHOICE_RANGE_Int(4, 1, 16), SPA_PARAM_BUFFERS_dataType,
         SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr)));
-    params[1] = spa_pod_builder_add_object(
-        &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
-        SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size,
-        SPA_POD_Int(sizeof(struct spa_meta_header)));
-    params[2] = spa_pod_builder_add_object(
-        &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
-        SPA_POD_Id(SPA_META_VideoCrop), SPA_PARAM_META_size,
-        SPA_POD_Int(sizeof(struct spa_meta_region)));
+    params[1] = spa_pod_builder_add_object(&builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta,
+                                           SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
+                                           SPA_PARAM_META_size,
+                                           SPA_POD_Int(sizeof(struct spa_meta_header)));
+    params[2] = spa_pod_builder_add_object(&builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta,
+                                           SPA_PARAM_META_type, SPA_POD_Id(SPA_META_VideoCrop),
+                                           SPA_PARAM_META_size,
+                                           SPA_POD_Int(sizeof(struct spa_meta_region)));
     pw_stream_update_params(reader->stream, params, 3);
 }
 
@@ -222,10 +221,10 @@ int pipewireReadFrame(int fd, uint32_t node, int timeoutMs, PipewireFrameSink si
     }
     if (reader.core != NULL) {
         pw_core_add_listener(reader.core, &reader.coreListener, &coreEvents, &reader);
-        reader.stream = pw_stream_new(
-            reader.core, "kelvara-picture",
-            pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
-                              PW_KEY_MEDIA_ROLE, "Screen", NULL));
+        reader.stream =
+            pw_stream_new(reader.core, "kelvara-picture",
+                          pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
+                                            "Capture", PW_KEY_MEDIA_ROLE, "Screen", NULL));
         if (reader.stream == NULL)
             fail(&reader, "cannot make a PipeWire stream: %s", spa_strerror(-errno));
     }
@@ -234,9 +233,9 @@ int pipewireReadFrame(int fd, uint32_t node, int timeoutMs, PipewireFrameSink si
         uint8_t space[1024];
         struct spa_pod_builder builder = SPA_POD_BUILDER_INIT(space, sizeof space);
         const struct spa_pod* params[1] = {enumFormat(&builder)};
-        const int result = pw_stream_connect(
-            reader.stream, PW_DIRECTION_INPUT, node,
-            PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS, params, 1);
+        const int result =
+            pw_stream_connect(reader.stream, PW_DIRECTION_INPUT, node,
+                              PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS, params, 1);
         if (result < 0)
             fail(&reader, "cannot open the PipeWire stream of node %u: %s", node,
                  spa_strerror(result));

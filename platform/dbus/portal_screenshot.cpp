@@ -51,9 +51,9 @@ class ScreenshotTurn {
 public:
     explicit ScreenshotTurn(int timeoutMs) {
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        const std::string path = std::string(runtime != nullptr && runtime[0] == '/' ? runtime
-                                                                                     : "/tmp") +
-                                 "/kelvara-screenshot-" + std::to_string(getuid()) + ".lock";
+        const std::string path =
+            std::string(runtime != nullptr && runtime[0] == '/' ? runtime : "/tmp") +
+            "/kelvara-screenshot-" + std::to_string(getuid()) + ".lock";
         descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         for (int waited = 0; descriptor >= 0 && flock(descriptor, LOCK_EX | LOCK_NB) != 0;
              waited += 50) {
@@ -86,8 +86,7 @@ Bitmap screenshot() {
     const ScreenshotTurn turn(answerTimeoutMs);
     DbusConnection bus(DbusConnection::Bus::session);
     static std::atomic<unsigned> calls{0};
-    const std::string token =
-        "kelvara" + std::to_string(getpid()) + "_" + std::to_string(calls++);
+    const std::string token = "kelvara" + std::to_string(getpid()) + "_" + std::to_string(calls++);
     const std::string path = requestPath(bus.uniqueName(), token);
     DbusSignalWait response(bus, path, "org.freedesktop.portal.Request", "Response");
 

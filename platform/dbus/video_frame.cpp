@@ -22,9 +22,8 @@ Bitmap pictureOfFrame(const PipewireFrame& frame) {
                         size(frame.width, frame.height));
     uint32_t left = 0, top = 0, width = frame.width, height = frame.height;
     if (frame.cropWidth > 0 || frame.cropHeight > 0) {
-        if (frame.cropX < 0 || frame.cropY < 0 || frame.cropWidth == 0 ||
-            frame.cropHeight == 0 || frame.cropWidth > frame.width ||
-            frame.cropHeight > frame.height ||
+        if (frame.cropX < 0 || frame.cropY < 0 || frame.cropWidth == 0 || frame.cropHeight == 0 ||
+            frame.cropWidth > frame.width || frame.cropHeight > frame.height ||
             static_cast<uint32_t>(frame.cropX) > frame.width - frame.cropWidth ||
             static_cast<uint32_t>(frame.cropY) > frame.height - frame.cropHeight)
             throw Exception("the stream's crop (" + size(frame.cropWidth, frame.cropHeight) +

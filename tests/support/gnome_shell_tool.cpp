@@ -41,16 +41,15 @@ void overviewOff(DbusConnection& bus) {
         throw Exception("OverviewActive: " + message);
     int active = 1;
     error = SD_BUS_ERROR_NULL;
-    const int got = sd_bus_get_property_trivial(bus.get(), "org.gnome.Shell", "/org/gnome/Shell",
-                                                "org.gnome.Shell", "OverviewActive", &error, 'b',
-                                                &active);
+    const int got =
+        sd_bus_get_property_trivial(bus.get(), "org.gnome.Shell", "/org/gnome/Shell",
+                                    "org.gnome.Shell", "OverviewActive", &error, 'b', &active);
     sd_bus_error_free(&error);
     if (got < 0 || active)
         throw Exception("the overview is still shown");
 }
 
-void screenshot(DbusConnection& bus, int x, int y, int width, int height,
-                const std::string& file) {
+void screenshot(DbusConnection& bus, int x, int y, int width, int height, const std::string& file) {
     const int named = sd_bus_request_name(bus.get(), "org.gnome.Screenshot", 0);
     if (named < 0)
         throwDbusFailure("cannot take the name org.gnome.Screenshot", named);
@@ -91,8 +90,8 @@ std::string startRemoteDesktop(DbusConnection& bus) {
 
 void pressAndRelease(DbusConnection& bus, const std::string& sessionPath, uint32_t code) {
     for (int pressed : {1, 0}) {
-        DbusMessage key =
-            bus.methodCall(remoteDesktop, sessionPath.c_str(), remoteSession, "NotifyKeyboardKeycode");
+        DbusMessage key = bus.methodCall(remoteDesktop, sessionPath.c_str(), remoteSession,
+                                         "NotifyKeyboardKeycode");
         key.append("ub", code, pressed);
         bus.call(key, timeoutMs);
     }

@@ -1,6 +1,7 @@
 // The picture of one monitor as the program reads it on a desktop without Wayland screen copy,
 // written as a PNG for the tests to compare with the desktop's own screenshot:
-//   desktop_picture_probe WAY CONNECTOR X Y W H PIXEL_W PIXEL_H LAYOUT_X LAYOUT_Y LAYOUT_W LAYOUT_H FILE
+//   desktop_picture_probe WAY CONNECTOR X Y W H PIXEL_W PIXEL_H LAYOUT_X LAYOUT_Y LAYOUT_W LAYOUT_H
+//   FILE
 // WAY is screencast (GNOME's screen cast only), portal (the portal's screenshot, cropped) or
 // any (the program's own order). Prints the reason and exits 1 when no picture came.
 #include "platform/dbus/desktop_pictures.h"
@@ -47,9 +48,9 @@ int main(int argc, char** argv) {
         const std::string way = argv[1];
         DesktopMonitor monitor;
         monitor.connector = argv[2];
-        int* fields[] = {&monitor.x,          &monitor.y,           &monitor.width,
-                         &monitor.height,     &monitor.pixelWidth,  &monitor.pixelHeight,
-                         &monitor.layoutX,    &monitor.layoutY,     &monitor.layoutWidth,
+        int* fields[] = {&monitor.x,           &monitor.y,          &monitor.width,
+                         &monitor.height,      &monitor.pixelWidth, &monitor.pixelHeight,
+                         &monitor.layoutX,     &monitor.layoutY,    &monitor.layoutWidth,
                          &monitor.layoutHeight};
         for (int i = 0; i < 10; ++i)
             *fields[i] = number(argv[3 + i]);

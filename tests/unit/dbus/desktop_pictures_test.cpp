@@ -24,8 +24,8 @@ struct TestFrame {
     std::vector<uint8_t> bytes;
     PipewireFrame frame{};
 
-    TestFrame(uint32_t width, uint32_t height, int32_t stride, uint32_t offset, int red,
-              int green, int blue) {
+    TestFrame(uint32_t width, uint32_t height, int32_t stride, uint32_t offset, int red, int green,
+              int blue) {
         bytes.assign(offset + size_t(stride) * (height - 1) + width * 4, 0);
         for (uint32_t y = 0; y < height; ++y) {
             for (uint32_t x = 0; x < width; ++x) {
@@ -71,7 +71,7 @@ TEST(PictureOfFrame, TakesTheCropAndTreatsStrideZeroAsPacked) {
     TestFrame test(6, 4, 24, 0, 2, 1, 0);
     test.frame.cropX = 2;
     test.frame.cropY = 1;
-    test.frame.cropWidth = 4; // up to the right edge
+    test.frame.cropWidth = 4;  // up to the right edge
     test.frame.cropHeight = 3; // and the bottom
     Bitmap picture = pictureOfFrame(test.frame);
     ASSERT_EQ(picture.width, 4);
@@ -91,19 +91,20 @@ TEST(PictureOfFrame, RefusesFiguresThatReachOutsideTheBuffer) {
         change(test.frame);
         EXPECT_THROW(pictureOfFrame(test.frame), Exception);
     };
-    refused([](PipewireFrame& f) { f.byteCount -= 1; });          // one byte short
-    refused([](PipewireFrame& f) { f.offset += 1; });             // rows start too late
-    refused([](PipewireFrame& f) { f.stride = 12; });             // rows shorter than the width
-    refused([](PipewireFrame& f) { f.stride = -16; });            // rows upwards
-    refused([](PipewireFrame& f) { f.height = 5; });              // taller than the buffer
-    refused([](PipewireFrame& f) { f.width = 0; });               // no picture
+    refused([](PipewireFrame& f) { f.byteCount -= 1; });           // one byte short
+    refused([](PipewireFrame& f) { f.offset += 1; });              // rows start too late
+    refused([](PipewireFrame& f) { f.stride = 12; });              // rows shorter than the width
+    refused([](PipewireFrame& f) { f.stride = -16; });             // rows upwards
+    refused([](PipewireFrame& f) { f.height = 5; });               // taller than the buffer
+    refused([](PipewireFrame& f) { f.width = 0; });                // no picture
     refused([](PipewireFrame& f) { f.width = f.height = 70000; }); // impossible
     refused([](PipewireFrame& f) { f.bytes = nullptr; });
     refused([](PipewireFrame& f) { f.redByte = 4; });
     refused([](PipewireFrame& f) { f.cropX = 1, f.cropWidth = 4, f.cropHeight = 4; });
     refused([](PipewireFrame& f) { f.cropY = -1, f.cropWidth = 2, f.cropHeight = 2; });
     refused([](PipewireFrame& f) { f.cropY = 1, f.cropWidth = 2, f.cropHeight = 0; });
-    refused([](PipewireFrame& f) { f.cropX = 0x7fffffff, f.cropWidth = 0xffffffff, f.cropHeight = 1; });
+    refused(
+        [](PipewireFrame& f) { f.cropX = 0x7fffffff, f.cropWidth = 0xffffffff, f.cropHeight = 1; });
 }
 
 // A desktop picture whose pixel (x, y) is red x / 8, green y / 8: each 8 x 8 block tells where
@@ -187,9 +188,9 @@ TEST(PathOfFileUri, DecodesLocalFilesAndRefusesTheRest) {
     EXPECT_EQ(pathOfFileUri("file://localhost/tmp/x.png"), "/tmp/x.png");
     EXPECT_EQ(pathOfFileUri("file:///tmp/%c3%a9.png"), "/tmp/\xc3\xa9.png");
     EXPECT_EQ(pathOfFileUri("file:///tmp/x.png?query#part"), "/tmp/x.png");
-    for (const char* refused : {"", "http://host/x.png", "file://otherhost/x.png", "file:x.png",
-                                "file:///tmp/%00.png", "file:///tmp/%zz.png", "file:///tmp/%4",
-                                "file:///tmp/%"}) {
+    for (const char* refused :
+         {"", "http://host/x.png", "file://otherhost/x.png", "file:x.png", "file:///tmp/%00.png",
+          "file:///tmp/%zz.png", "file:///tmp/%4", "file:///tmp/%"}) {
         EXPECT_EQ(pathOfFileUri(refused), "") << refused;
     }
 }
@@ -255,8 +256,8 @@ public:
             message.append("(ssss)", monitor.connector, "Vendor", "Product", "0x01");
             sd_bus_message_open_container(m, 'a', "(siiddada{sv})");
             message.append("(siiddada{sv})", "other", 640, 480, 60.0, 1.0, 1, 1.0, 0);
-            message.append("(siiddada{sv})", "mode", monitor.width, monitor.height, 60.0, 1.0,
-                           2, 1.0, 2.0, 1, "is-current", "b", int(monitor.current));
+            message.append("(siiddada{sv})", "mode", monitor.width, monitor.height, 60.0, 1.0, 2,
+                           1.0, 2.0, 1, "is-current", "b", int(monitor.current));
             sd_bus_message_close_container(m);
             message.append("a{sv}", 1, "is-builtin", "b", 0);
             sd_bus_message_close_container(m);
@@ -287,9 +288,9 @@ private:
 TEST(MonitorsOfCurrentState, ReadsPlacesSizesScalesAndTheLayout) {
     CurrentState state;
     // DP-1 at 2x in the logical layout, HDMI-1 turned by 90 degrees to its right, DP-2 off.
-    const auto monitors = monitorsOfCurrentState(state.build(
-        {{"DP-1", 2560, 1600}, {"HDMI-1", 1920, 1080}, {"DP-2", 1024, 768, false}},
-        {{0, 0, 2.0, 0, {"DP-1"}}, {1280, -200, 1.0, 1, {"HDMI-1"}}}, 1));
+    const auto monitors = monitorsOfCurrentState(
+        state.build({{"DP-1", 2560, 1600}, {"HDMI-1", 1920, 1080}, {"DP-2", 1024, 768, false}},
+                    {{0, 0, 2.0, 0, {"DP-1"}}, {1280, -200, 1.0, 1, {"HDMI-1"}}}, 1));
     ASSERT_EQ(monitors.size(), 2u);
     EXPECT_EQ(monitors[0].connector, "DP-1");
     EXPECT_EQ(monitors[0].width, 1280);
@@ -320,14 +321,14 @@ TEST(MonitorsOfCurrentState, InThePhysicalLayoutAScaledMonitorKeepsItsPixelSize)
 TEST(MonitorsOfCurrentState, RefusesImpossibleOrMissingMonitorsAndWrongContent) {
     {
         CurrentState state;
-        EXPECT_THROW(monitorsOfCurrentState(state.build({{"DP-1", 0, 768}},
-                                                        {{0, 0, 1.0, 0, {"DP-1"}}}, 1)),
-                     Exception);
+        EXPECT_THROW(
+            monitorsOfCurrentState(state.build({{"DP-1", 0, 768}}, {{0, 0, 1.0, 0, {"DP-1"}}}, 1)),
+            Exception);
     }
     {
         CurrentState state;
-        EXPECT_THROW(monitorsOfCurrentState(state.build({{"DP-1", 1024, 768}},
-                                                        {{70000, 0, 1.0, 0, {"DP-1"}}}, 1)),
+        EXPECT_THROW(monitorsOfCurrentState(
+                         state.build({{"DP-1", 1024, 768}}, {{70000, 0, 1.0, 0, {"DP-1"}}}, 1)),
                      Exception);
     }
     {
