@@ -14,7 +14,7 @@ uint64_t microseconds(int ms) {
 
 // Frees an sd_bus_error however the call that filled it ends.
 struct ErrorHolder {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{}; // SD_BUS_ERROR_NULL, without its C compound literal
     ~ErrorHolder() { sd_bus_error_free(&error); }
 };
 

@@ -3,6 +3,15 @@
  * the first buffer that holds a picture. */
 #include "platform/dbus/pipewire_frame.h"
 
+/* PipeWire's macros are GNU C (statement expressions, empty initializers), which clang names
+ * under -Wpedantic even where they come from the system's headers; this file alone uses them. */
+#ifdef __clang__
+#pragma clang diagnostic ignored "-Wunknown-warning-option"
+#pragma clang diagnostic ignored "-Wgnu-statement-expression"
+#pragma clang diagnostic ignored "-Wgnu-statement-expression-from-macro-expansion"
+#pragma clang diagnostic ignored "-Wgnu-empty-initializer"
+#endif
+
 #include <pipewire/pipewire.h>
 #include <spa/buffer/meta.h>
 #include <spa/param/format-utils.h>

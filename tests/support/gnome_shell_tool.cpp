@@ -32,7 +32,7 @@ int number(const char* text) {
 }
 
 void overviewOff(DbusConnection& bus) {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};
     const int result = sd_bus_set_property(bus.get(), "org.gnome.Shell", "/org/gnome/Shell",
                                            "org.gnome.Shell", "OverviewActive", &error, "b", 0);
     const std::string message = error.message != nullptr ? error.message : "";
@@ -40,7 +40,7 @@ void overviewOff(DbusConnection& bus) {
     if (result < 0)
         throw Exception("OverviewActive: " + message);
     int active = 1;
-    error = SD_BUS_ERROR_NULL;
+    error = sd_bus_error{};
     const int got =
         sd_bus_get_property_trivial(bus.get(), "org.gnome.Shell", "/org/gnome/Shell",
                                     "org.gnome.Shell", "OverviewActive", &error, 'b', &active);
