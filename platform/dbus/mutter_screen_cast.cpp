@@ -12,7 +12,11 @@ constexpr const char* sessionInterface = "org.gnome.Mutter.ScreenCast.Session";
 // Each step answers at once where the service works; the stream's first frame comes with the
 // next repaint.
 constexpr int callTimeoutMs = 5000;
-constexpr int frameTimeoutMs = 5000;
+constexpr int frameTimeoutMs = 3000;
+// The shell records a stream's first frame as soon as the stream runs; when that comes before
+// the stream has its buffers, no other frame follows until something on the monitor changes,
+// which on a still desktop may be never. A new session gets a new first frame.
+constexpr int attempts = 2;
 constexpr uint32_t cursorHidden = 0;
 
 // A session, stopped however the capture ends; the service also ends it when this program's
@@ -49,7 +53,8 @@ void receive(void* user, const PipewireFrame* frame) {
     }
 }
 
-Bitmap record(const std::string& connector) {
+// One session; false when its stream brought no picture in time.
+bool record(const std::string& connector, Received& received) {
     if (connector.empty())
         throw Exception("the monitor's connector name is unknown");
     DbusConnection bus(DbusConnection::Bus::session);
@@ -84,23 +89,33 @@ Bitmap record(const std::string& connector) {
     uint32_t nodeId = 0;
     node.read("u", &nodeId);
 
-    Received received;
     char why[256];
-    if (!pipewireReadFrame(-1, nodeId, frameTimeoutMs, receive, &received, why, sizeof why))
+    const int result =
+        pipewireReadFrame(-1, nodeId, frameTimeoutMs, receive, &received, why, sizeof why);
+    if (result < 0)
+        return false;
+    if (result == 0)
         throw Exception(why);
     if (!received.error.empty())
         throw Exception(received.error);
-    return std::move(received.picture);
+    return true;
 }
 
 } // namespace
 
 bool captureScreenCast(const std::string& connector, Bitmap& picture, std::string& why) {
     try {
-        picture = record(connector);
-        return true;
+        for (int attempt = 0; attempt < attempts; ++attempt) {
+            Received received;
+            if (record(connector, received)) {
+                picture = std::move(received.picture);
+                return true;
+            }
+        }
+        why = "the stream brought no picture within " + std::to_string(frameTimeoutMs / 1000) +
+              " s, twice";
     } catch (const Exception& e) {
         why = e.message;
-        return false;
     }
+    return false;
 }

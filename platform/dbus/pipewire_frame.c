@@ -35,6 +35,7 @@ struct Reader {
     int formatKnown;
     int done;
     int failed;
+    int late; /* failed for want of a picture in time */
     char* why;
     size_t whySize;
     PipewireFrameSink sink;
@@ -258,6 +259,7 @@ int pipewireReadFrame(int fd, uint32_t node, int timeoutMs, PipewireFrameSink si
             if (left <= 0) {
                 fail(&reader, "the PipeWire stream brought no picture within %d s",
                      timeoutMs / 1000);
+                reader.late = 1;
                 break;
             }
             const int result = pw_loop_iterate(reader.loop, (int)left);
@@ -276,5 +278,5 @@ int pipewireReadFrame(int fd, uint32_t node, int timeoutMs, PipewireFrameSink si
     if (reader.loop != NULL)
         pw_loop_destroy(reader.loop);
     pw_deinit();
-    return reader.done;
+    return reader.done ? 1 : reader.late ? -1 : 0;
 }
