@@ -1,6 +1,7 @@
 #include "platform/dbus/desktop_pictures.h"
 
 #include "platform/dbus/gnome_display_config.h"
+#include "platform/dbus/kwin_screenshot.h"
 #include "platform/dbus/mutter_screen_cast.h"
 #include "platform/dbus/portal_screenshot.h"
 #include "platform/exception.h"
@@ -94,6 +95,19 @@ Bitmap monitorPartOf(const Bitmap& desktop, const DesktopMonitor& monitor) {
 }
 
 bool captureDesktopMonitor(const DesktopMonitor& given, Bitmap& picture, std::string& why) {
+    // KDE Plasma first: where KWin refuses, its refusal is the answer, with how to allow it.
+    std::string kwinWhy;
+    switch (captureKwinScreen(given.connector, picture, kwinWhy)) {
+    case KwinScreenshotResult::taken:
+        traceStartup(("picture of " + given.connector + " from KWin's screenshot").c_str());
+        return true;
+    case KwinScreenshotResult::refused:
+        why = kwinWhy;
+        return false;
+    case KwinScreenshotResult::failed:
+    case KwinScreenshotResult::absent:
+        break;
+    }
     const DesktopMonitor monitor = completed(given);
     std::string screenCastWhy;
     if (captureScreenCast(monitor.connector, picture, screenCastWhy)) {
@@ -113,7 +127,8 @@ bool captureDesktopMonitor(const DesktopMonitor& given, Bitmap& picture, std::st
             portalWhy = e.message;
         }
     }
-    why =
-        "GNOME's screen cast: " + screenCastWhy + "; the desktop portal's screenshot: " + portalWhy;
+    why = (kwinWhy.empty() ? "" : "KWin's screenshot: " + kwinWhy + "; ") +
+          "GNOME's screen cast: " + screenCastWhy +
+          "; the desktop portal's screenshot: " + portalWhy;
     return false;
 }

@@ -1,6 +1,6 @@
 // The picture of one monitor on desktops whose compositor lets no Wayland client copy the
-// screen: GNOME's screen cast first, else the desktop portal's screenshot cropped to the
-// monitor.
+// screen: KWin's screenshot on KDE Plasma, GNOME's screen cast, else the desktop portal's
+// screenshot cropped to the monitor.
 #pragma once
 
 #include "platform/bitmap.h"

@@ -4,6 +4,7 @@
 // processor time.
 #include "platform/wayland/wayland_output_run.h"
 
+#include "platform/dbus/desktop_pictures.h"
 #include "platform/exception.h"
 #include "platform/message_loop.h"
 #include "platform/posix/run_supervisor.h"
@@ -18,6 +19,17 @@
 #include <utility>
 
 namespace {
+
+// What the desktop's services need to know of an output; the layout is theirs to find.
+DesktopMonitor desktopMonitorOf(const WaylandOutput& output) {
+    DesktopMonitor monitor;
+    monitor.connector = output.name;
+    monitor.x = output.x;
+    monitor.y = output.y;
+    monitor.pixelWidth = output.pixelWidth;
+    monitor.pixelHeight = output.pixelHeight;
+    return monitor;
+}
 
 class WaylandApplication : public Application {
 public:
@@ -97,6 +109,11 @@ public:
             why = "it has gone";
         else if (captureWaylandOutput(connection, *output, picture, why))
             return picture;
+        else if (std::string desktopWhy;
+                 captureDesktopMonitor(desktopMonitorOf(*output), picture, desktopWhy))
+            return picture; // the desktop's own services, where the compositor has no copy
+        else
+            why += "; " + desktopWhy;
         std::fprintf(stderr,
                      "kelvara: cannot read the picture of output %s: %s; showing a "
                      "neutral picture instead\n",
