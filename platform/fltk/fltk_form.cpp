@@ -476,6 +476,7 @@ public:
     bool isClosed() const override { return closed; }
 
     // --- from the window
+    bool coversTheScreen() const { return fullScreen; }
     void report(void (FormEvents::*handler)()) {
         if (events != nullptr) {
             runGuarded([&] { (events->*handler)(); });
@@ -608,6 +609,15 @@ int FormWidget::handle(int event) {
     case FL_KEYBOARD:
         form.report(&FormEvents::FormKeyDown);
         return 1; // no shortcut pass follows, so one key is one report
+    case FL_SHORTCUT:
+        // A key that comes while the toolkit knows no focus is passed on as a shortcut: with a
+        // full-screen window on each monitor, the one that holds the keyboard may not hold the
+        // focus.
+        if (form.coversTheScreen()) {
+            form.report(&FormEvents::FormKeyDown);
+            return 1;
+        }
+        return used;
     case FL_PUSH:
         form.report(&FormEvents::FormMouseDown);
         return 1;
