@@ -1,14 +1,14 @@
 // pictureFromFolder on POSIX: the folder walk through opendir and stat, JPEG through
-// platform/jpeg_decoder and PNG through libpng's simplified reader.
+// platform/jpeg_decoder and PNG through platform/posix/png_decoder.
 #include "platform/picture_folder.h"
 
 #include "platform/ascii_text.h"
 #include "platform/exception.h"
 #include "platform/jpeg_decoder.h"
+#include "platform/posix/png_decoder.h"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,27 +139,6 @@ std::vector<uint8_t> readPictureFile(const std::string& path) {
     return bytes;
 }
 
-Bitmap decodePng(std::span<const uint8_t> bytes) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    struct Release {
-        png_image* image;
-        ~Release() { png_image_free(image); }
-    } release{&image};
-    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
-        throw Exception(std::string("PNG: ") + image.message);
-    if (static_cast<int64_t>(image.width) * image.height > maxPixels)
-        throw Exception("too large (" + std::to_string(image.width) + " x " +
-                        std::to_string(image.height) + " pixels)");
-    image.format = PNG_FORMAT_BGR; // the bitmap's order; transparency goes onto black
-    Bitmap picture(static_cast<int>(image.width), static_cast<int>(image.height), 24);
-    const png_color black{0, 0, 0};
-    if (!png_image_finish_read(&image, &black, picture.pixels.data(),
-                               static_cast<png_int_32>(picture.rowBytes()), nullptr))
-        throw Exception(std::string("PNG: ") + image.message);
-    return picture;
-}
-
 Bitmap decodePicture(const std::string& path, int atLeastWidth, int atLeastHeight) {
     const std::vector<uint8_t> bytes = readPictureFile(path);
     static constexpr uint8_t pngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -168,7 +147,7 @@ Bitmap decodePicture(const std::string& path, int atLeastWidth, int atLeastHeigh
                           atLeastHeight);
     if (bytes.size() >= sizeof pngSignature &&
         std::equal(std::begin(pngSignature), std::end(pngSignature), bytes.begin()))
-        return decodePng(bytes);
+        return decodePng(bytes, maxPixels);
     throw Exception("neither JPEG nor PNG");
 }
 
