@@ -156,32 +156,14 @@ public:
         update();
         if (lockedNow())
             timeoutMs = 0;
-        if (screenSaver)
-            fds.push_back(screenSaver->bus->flushForPoll());
-        if (logind)
-            fds.push_back(logind->bus->flushForPoll());
+        guarded(screenSaver, "the screen saver's",
+                [&] { fds.push_back(screenSaver->bus->flushForPoll()); });
+        guarded(logind, "logind's", [&] { fds.push_back(logind->bus->flushForPoll()); });
     }
 
-    // A bus that fails takes only its own part away: the other may still tell.
     void update() override {
-        if (screenSaver) {
-            try {
-                screenSaver->update();
-            } catch (const Exception& e) {
-                std::fprintf(stderr, "kelvara: the screen saver's lock is no longer watched: %s\n",
-                             e.message.c_str());
-                screenSaver.reset();
-            }
-        }
-        if (logind) {
-            try {
-                logind->update();
-            } catch (const Exception& e) {
-                std::fprintf(stderr, "kelvara: logind's lock is no longer watched: %s\n",
-                             e.message.c_str());
-                logind.reset();
-            }
-        }
+        guarded(screenSaver, "the screen saver's", [&] { screenSaver->update(); });
+        guarded(logind, "logind's", [&] { logind->update(); });
     }
 
     std::string description() const override {
@@ -203,6 +185,20 @@ public:
     }
 
 private:
+    // A bus that fails takes only its own part away: the other may still tell.
+    template <class Part, class Step>
+    static void guarded(std::unique_ptr<Part>& part, const char* whose, const Step& step) {
+        if (!part)
+            return;
+        try {
+            step();
+        } catch (const Exception& e) {
+            std::fprintf(stderr, "kelvara: %s lock is no longer watched: %s\n", whose,
+                         e.message.c_str());
+            part.reset();
+        }
+    }
+
     bool lockedNow() const {
         return (screenSaver && screenSaver->active) ||
                (logind && (logind->lockedHint || logind->lockAsked));

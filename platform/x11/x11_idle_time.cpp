@@ -121,5 +121,7 @@ std::unique_ptr<IdleSource> openX11IdleTime(int seconds) {
     if (!XScreenSaverQueryExtension(display, &eventBase, &errorBase))
         throw Exception("This X server has no MIT-SCREEN-SAVER extension, so no idle time to "
                         "watch: start the run with xss-lock or xautolock instead");
-    return std::make_unique<X11IdleTime>(display, seconds);
+    auto source = std::make_unique<X11IdleTime>(display, seconds);
+    source->update(); // a user idle for long already is told at once
+    return source;
 }
