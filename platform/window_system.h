@@ -26,6 +26,12 @@
 //                 (application.h)
 //  error display  the text on standard error, and a modal box   FLTK alert      MessageBoxA
 //                 titled "Kelvara" where there is a screen
+//  idle           the user's idle time and the desktop's lock   GNOME's idle    none: Windows
+//                 for the idle watcher ("--idle"), honouring    monitor, else   starts its
+//                 idle inhibitors                               MIT-SCREEN-     savers itself
+//                                                               SAVER; none
+//                                                               under XScreen-
+//                                                               Saver
 //
 // wayland (platform/wayland/, tried first; serves the full-screen run and the dialog): a
 // process per output, also for one, since outputs come and go during the run; each with EGL on
@@ -33,7 +39,9 @@
 // compositor's frame callbacks, its output's picture, sizes that switch nothing (the compositor
 // scales the stored size to the output), no guardian, errors on standard error; the dialog is
 // X11's form, loop and box through XWayland, listing the Wayland sizes; no host window ("/p",
-// "--root" and "--window-id" stay X11's).
+// "--root" and "--window-id" stay X11's); the idle time from GNOME's idle monitor, else the
+// compositor's ext-idle-notify-v1. On Linux both back ends take the desktop's lock from the
+// session bus's screen saver and from logind (platform/dbus/desktop_lock.h).
 #pragma once
 
 #include "platform/application.h"
@@ -43,6 +51,7 @@
 #include "platform/form_window.h"
 #include "platform/gl_surface.h"
 #include "platform/host_window.h"
+#include "platform/idle_watch.h"
 #include "platform/pixel_format.h"
 
 #include <cstdint>
@@ -160,6 +169,12 @@ public:
     // The text (errorDisplayText) on standard error, and in a modal box titled "Kelvara" with an
     // error icon and an OK button where the back end has a screen to show it on.
     virtual void showError(const std::string& message) = 0;
+
+    // --- idle
+    // What the idle watcher sleeps on (platform/idle_watch.h): the user's idle time, told once
+    // the user has been idle for seconds, and the desktop's lock. Throws Exception with a line
+    // that says what to use instead where this desktop gives no idle time to a program.
+    virtual IdleWatch openIdleWatch(int seconds) = 0;
 };
 
 // The back ends; each fills its list in its own folder.

@@ -4,6 +4,7 @@
 #include "platform/exception.h"
 #include "platform/form_view.h"
 #include "platform/host_window.h"
+#include "platform/idle_watch.h"
 #include "platform/process.h"
 #include "platform/window_system.h"
 #include "shell/command_line.h"
@@ -86,6 +87,9 @@ int main(int argc, char** argv) {
     if (!args.empty() && asciiLower(args[0]) == "--version") {
         std::puts("kelvara " KELVARA_VERSION);
         return 0;
+    }
+    if (!args.empty() && asciiLower(args[0]) == idleSwitch) {
+        return runIdleWatcher(args);
     }
     if (!args.empty() && args[0] == monitorRunSwitch) {
         return runOneMonitor(argc, argv, args);

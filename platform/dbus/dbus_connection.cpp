@@ -188,13 +188,31 @@ void DbusConnection::dispatch(int timeoutMs) {
         throwDbusFailure("D-Bus: the connection failed", waited);
 }
 
+bool DbusConnection::processArrived() {
+    bool any = false;
+    int processed = 0;
+    while ((processed = sd_bus_process(bus, nullptr)) > 0)
+        any = true;
+    if (processed < 0)
+        throwDbusFailure("D-Bus: the connection failed", processed);
+    return any;
+}
+
+int DbusConnection::flushForPoll() {
+    const int flushed = sd_bus_flush(bus);
+    if (flushed < 0)
+        throwDbusFailure("D-Bus: the connection failed", flushed);
+    return sd_bus_get_fd(bus);
+}
+
 DbusSignalWait::DbusSignalWait(DbusConnection& connection, const std::string& path,
                                const char* interface, const char* member)
     : connection(connection), what(std::string(interface) + "." + member) {
     // No sender in the rule: a well-known name never matches the signal's unique sender on
     // this side, and the path is this program's own object already.
-    const int result = sd_bus_match_signal(connection.get(), &slot, nullptr, path.c_str(),
-                                           interface, member, &DbusSignalWait::arrived, this);
+    const int result = sd_bus_match_signal(connection.get(), &slot, nullptr,
+                                           path.empty() ? nullptr : path.c_str(), interface,
+                                           member, &DbusSignalWait::arrived, this);
     if (result < 0)
         throwDbusFailure("D-Bus: cannot listen for " + what, result);
 }
@@ -221,4 +239,12 @@ DbusMessage DbusSignalWait::next(int timeoutMs) {
     DbusMessage first = std::move(received.front());
     received.pop_front();
     return first;
+}
+
+bool DbusSignalWait::take(DbusMessage& message) {
+    if (received.empty())
+        return false;
+    message = std::move(received.front());
+    received.pop_front();
+    return true;
 }

@@ -96,13 +96,19 @@ public:
     // timeoutMs for one.
     void dispatch(int timeoutMs);
 
+    // For a poll() of the caller's own: handles every message that has come (to the signal
+    // waits) without waiting, true when any had; and sends what is queued, giving the
+    // descriptor to wait on for reading.
+    bool processArrived();
+    int flushForPoll();
+
 private:
     sd_bus* bus = nullptr;
 };
 
 // Signals of one member on one object path, collected from the moment this is made, so that
 // a signal that a call causes is caught even when it arrives with the call's reply. Made before
-// that call.
+// that call. An empty path stands for every path.
 class DbusSignalWait {
 public:
     DbusSignalWait(DbusConnection& connection, const std::string& path, const char* interface,
@@ -113,6 +119,8 @@ public:
 
     // The next such signal, waited for at most timeoutMs; throws Exception when none comes.
     DbusMessage next(int timeoutMs);
+    // The next such signal that the connection has dispatched already; false when none has.
+    bool take(DbusMessage& message);
 
 private:
     static int arrived(sd_bus_message* message, void* self, sd_bus_error* error);

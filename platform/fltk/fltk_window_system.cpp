@@ -1,15 +1,19 @@
 // The X11 window system's list, filled here at the top of its stack: RandR's monitors, display
 // modes with their guardian, GLX, the screen capture, saver hosts' windows and the preview's
 // painting from platform/x11/, and FLTK's form, message loop and error box on the same X
-// connection. The full-screen run over two monitors or more is a process per monitor
-// (platform/posix/run_supervisor.h); over one it is this process, as it always was.
+// connection; for the idle watcher, GNOME's idle monitor or the server's idle time, and the lock
+// from the buses (platform/dbus/). The full-screen run over two monitors or more is a process per
+// monitor (platform/posix/run_supervisor.h); over one it is this process, as it always was.
 #include "platform/window_system.h"
 
+#include "platform/dbus/desktop_lock.h"
+#include "platform/dbus/mutter_idle_monitor.h"
 #include "platform/error_display.h"
 #include "platform/fltk/fltk_services.h"
 #include "platform/posix/run_supervisor.h"
 #include "platform/startup_trace.h"
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_idle_time.h"
 #include "platform/x11/x11_monitors.h"
 #include "platform/x11/x11_services.h"
 
@@ -101,6 +105,18 @@ public:
             return;
         }
         showFltkError(message);
+    }
+
+    // XScreenSaver starts its savers itself. GNOME's own count knows the session's idle
+    // inhibitors; elsewhere the server's count is all there is.
+    IdleWatch openIdleWatch(int seconds) override {
+        refuseUnderXScreenSaver();
+        IdleWatch watch;
+        watch.idle = openMutterIdleMonitor(seconds);
+        if (!watch.idle)
+            watch.idle = openX11IdleTime(seconds);
+        watch.lock = openDesktopLock();
+        return watch;
     }
 };
 

@@ -4,11 +4,16 @@
 // to the output) and errors on standard error. The settings dialog runs through XWayland, on X11's
 // form, loop and error box, but lists the sizes the Wayland run draws at, so that the stored choice
 // means what the run does. Another program's window ("/p", "--root", "--window-id") is X11's alone.
+// The idle watcher gets GNOME's idle monitor, else the compositor's idle notification, and the
+// lock from the buses (platform/dbus/).
 #include "platform/window_system.h"
 
+#include "platform/dbus/desktop_lock.h"
+#include "platform/dbus/mutter_idle_monitor.h"
 #include "platform/error_display.h"
 #include "platform/exception.h"
 #include "platform/host_window.h"
+#include "platform/wayland/wayland_idle_notify.h"
 #include "platform/wayland/wayland_output_run.h"
 #include "platform/wayland/wayland_output_window.h"
 
@@ -92,6 +97,16 @@ public:
             return;
         }
         std::fprintf(stderr, "kelvara: %s\n", errorDisplayText(message).c_str());
+    }
+
+    // GNOME offers its idle time over D-Bus alone; the others through the idle protocol.
+    IdleWatch openIdleWatch(int seconds) override {
+        IdleWatch watch;
+        watch.idle = openMutterIdleMonitor(seconds);
+        if (!watch.idle)
+            watch.idle = openWaylandIdleNotification(seconds);
+        watch.lock = openDesktopLock();
+        return watch;
     }
 };
 

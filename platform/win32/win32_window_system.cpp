@@ -55,6 +55,11 @@ public:
         return createWin32Application(argc, argv);
     }
     void showError(const std::string& message) override { showWin32Error(message); }
+
+    IdleWatch openIdleWatch(int) override {
+        throw Exception("Windows starts screen savers itself: install kelvara.scr (right-click, "
+                        "Install) and set its wait in the screen saver settings");
+    }
 };
 
 } // namespace

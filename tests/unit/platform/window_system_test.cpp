@@ -50,6 +50,7 @@ public:
         throw Exception("unused");
     }
     void showError(const std::string&) override {}
+    IdleWatch openIdleWatch(int) override { throw Exception("unused"); }
 
     bool opens;
     std::vector<WindowSystemUse> uses;
