@@ -2,10 +2,10 @@
 // their state once per process, so from two monitors on every monitor's run is a process of its
 // own, this program started again as "<program> --monitor-run <device> <arguments>". The starter
 // holds the instance mutex, starts the runs in a job object that ends them when it ends, and
-// ends them together: when one ends (by input, its stop timer or an error), the others are asked
-// to close their forms, the orderly way that gives a display mode back, and are terminated when
-// they have not ended within a grace period. Its exit status is 0, or the first failure's: a
-// run's non-zero exit code, or 1 for a run that reported an error.
+// ends them together: when one ends (by input, its stop timer or an error), or a key goes down
+// anywhere, the others are asked to close their forms, the orderly way that gives a display mode
+// back, and are terminated when they have not ended within a grace period. Its exit status is 0, or
+// the first failure's: a run's non-zero exit code, or 1 for a run that reported an error.
 //
 // The channel between the two is a set of inheritable handles whose values the run finds in an
 // environment variable: its "ready" event, set once it has its picture; the shared "go" event,
@@ -130,6 +130,19 @@ std::wstring ownProgram() {
     }
 }
 
+// Set by the keyboard hook of the runs' starter. The keyboard comes to the foreground window,
+// and the system may leave every run's window in the background (a program of another user, a
+// foreground lock, Wine on an X server with the focus under the pointer): a key must end the
+// runs all the same.
+bool keyWentDown = false;
+
+LRESULT CALLBACK watchKeys(int code, WPARAM message, LPARAM data) {
+    if (code == HC_ACTION && (message == WM_KEYDOWN || message == WM_SYSKEYDOWN)) {
+        keyWentDown = true;
+    }
+    return CallNextHookEx(nullptr, code, message, data);
+}
+
 class MonitorRuns {
 public:
     explicit MonitorRuns(const std::vector<std::string>& runArguments)
@@ -162,9 +175,14 @@ public:
         standardError = inheritableCopy(STD_ERROR_HANDLE);
         // The runs take the foreground themselves, so that the keyboard comes to one of them.
         AllowSetForegroundWindow(ASFW_ANY);
+        // Its calls come while this thread waits for messages (runUntilOver).
+        keyHook = SetWindowsHookExW(WH_KEYBOARD_LL, watchKeys, GetModuleHandleW(nullptr), 0);
     }
 
-    ~MonitorRuns() { endAll(); }
+    ~MonitorRuns() {
+        endAll();
+        unhookKeys();
+    }
 
     MonitorRuns(const MonitorRuns&) = delete;
     MonitorRuns& operator=(const MonitorRuns&) = delete;
@@ -271,6 +289,10 @@ public:
                 while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
                     DispatchMessageW(&message);
                 }
+                if (keyWentDown) {
+                    endAll();
+                    return;
+                }
             } else if (woke == WAIT_TIMEOUT) {
                 std::fprintf(stderr,
                              "kelvara: not every run had its picture within %lu s; all show now\n",
@@ -321,6 +343,14 @@ private:
         return false;
     }
 
+    // A hook whose thread stops waiting for messages would hold up every key of the desktop.
+    void unhookKeys() {
+        if (keyHook != nullptr) {
+            UnhookWindowsHookEx(keyHook);
+        }
+        keyHook = nullptr;
+    }
+
     void releasePictures() {
         released = true;
         SetEvent(go.get());
@@ -345,6 +375,7 @@ private:
 
     // Asks every run to close, and terminates those that have not within the grace period.
     void endAll() {
+        unhookKeys();
         if (runs.empty()) {
             return;
         }
@@ -381,6 +412,7 @@ private:
     OwnedHandle starter;
     OwnedHandle standardInput, standardOutput, standardError;
     std::vector<Run> runs;
+    HHOOK keyHook = nullptr;
     bool released = false;
     int status_ = 0;
 };
