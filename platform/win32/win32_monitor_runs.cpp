@@ -4,8 +4,9 @@
 // holds the instance mutex, starts the runs in a job object that ends them when it ends, and
 // ends them together: when one ends (by input, its stop timer or an error), or a key goes down
 // anywhere, the others are asked to close their forms, the orderly way that gives a display mode
-// back, and are terminated when they have not ended within a grace period. Its exit status is 0, or
-// the first failure's: a run's non-zero exit code, or 1 for a run that reported an error.
+// back, and are terminated when they have not ended within a grace period. Its exit status is 0,
+// or the first failure's: a run's non-zero exit code, else 1 for a run that reported an error or
+// did not end the orderly way.
 //
 // The channel between the two is a set of inheritable handles whose values the run finds in an
 // environment variable: its "ready" event, set once it has its picture; the shared "go" event,
@@ -131,9 +132,8 @@ std::wstring ownProgram() {
 }
 
 // Set by the keyboard hook of the runs' starter. The keyboard comes to the foreground window,
-// and the system may leave every run's window in the background (a program of another user, a
-// foreground lock, Wine on an X server with the focus under the pointer): a key must end the
-// runs all the same.
+// and the system may leave every run's window in the background (a foreground lock; Wine on an
+// X server whose focus follows the pointer): a key must end the runs all the same.
 bool keyWentDown = false;
 
 LRESULT CALLBACK watchKeys(int code, WPARAM message, LPARAM data) {
