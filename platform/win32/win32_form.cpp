@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr const char* className = "TForm1";
+constexpr const char* className = win32FormClassName;
 constexpr const FormLayout& layout = formLayout;
 // How often the preview looks whether its host is still there; the system destroys the child
 // with its host, this catches a host that was never a window.
@@ -176,6 +176,12 @@ public:
     int clientWidth() const override { return clientRect().right; }
     int clientHeight() const override { return clientRect().bottom; }
     void setSize(int w, int h) override {
+        // One monitor's full-screen window covers that monitor as it is now, whatever the size
+        // asked for: the primary's after its mode switch, the others' at their own.
+        if (fullScreen && win32IsMonitorRun()) {
+            coverScreen();
+            return;
+        }
         SetWindowPos(window, nullptr, 0, 0, std::max(1, w), std::max(1, h),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -237,6 +243,10 @@ public:
             return;
         }
         if (fullScreen) {
+            // Where the run is one monitor's, it shows (and then switches the display mode)
+            // only once every run has its picture: monitors that mirror each other show each
+            // other's windows, and the primary's switch may move the others.
+            waitForEveryWin32Picture();
             coverScreen();
         } else if (!IsWindowVisible(window)) {
             const int left = (GetSystemMetrics(SM_CXSCREEN) - width()) / 2;
@@ -450,9 +460,15 @@ private:
         }
     }
 
+    // The primary monitor, or the run's own monitor where the run is one monitor's: its
+    // rectangle in physical pixels, since the program is aware of each monitor's scale.
     void coverScreen() {
-        SetWindowPos(window, HWND_TOPMOST, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                     GetSystemMetrics(SM_CYSCREEN), SWP_FRAMECHANGED | SWP_NOACTIVATE);
+        RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        if (Monitor monitor; win32RunMonitor(monitor)) {
+            r = RECT{monitor.x, monitor.y, monitor.x + monitor.width, monitor.y + monitor.height};
+        }
+        SetWindowPos(window, HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_FRAMECHANGED | SWP_NOACTIVATE);
     }
 
     void relayout() {

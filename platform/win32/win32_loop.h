@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+// The form's window class: a monitor's run finds its form's window by it.
+inline constexpr const char* win32FormClassName = "TForm1";
+
 class Win32MainForm {
 public:
     virtual ~Win32MainForm() = default;

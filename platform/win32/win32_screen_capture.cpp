@@ -1,6 +1,7 @@
 // Desktop capture (captureWin32Screen) on Windows: a GDI copy of the screen's device context into
-// a 24-bit DIB section. Unlike a simulated Print Screen it leaves the clipboard alone and cannot
-// wait for a picture that never comes.
+// a 24-bit DIB section: the primary monitor, or the monitor of this process's run. Unlike a
+// simulated Print Screen it leaves the clipboard alone and cannot wait for a picture that never
+// comes.
 #include "platform/win32/win32_services.h"
 
 #include "platform/exception.h"
@@ -9,17 +10,33 @@
 
 #include <cstring>
 
+namespace {
+
+// The part of the virtual screen to read: the run's monitor, else the primary monitor, whose
+// top-left corner is the origin.
+RECT screenArea() {
+    if (Monitor monitor; win32RunMonitor(monitor)) {
+        return RECT{monitor.x, monitor.y, monitor.x + monitor.width, monitor.y + monitor.height};
+    }
+    return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+} // namespace
+
 int win32ScreenWidth() {
-    return GetSystemMetrics(SM_CXSCREEN);
+    const RECT area = screenArea();
+    return area.right - area.left;
 }
 
 int win32ScreenHeight() {
-    return GetSystemMetrics(SM_CYSCREEN);
+    const RECT area = screenArea();
+    return area.bottom - area.top;
 }
 
 Bitmap captureWin32Screen() {
-    const int width = win32ScreenWidth();
-    const int height = win32ScreenHeight();
+    const RECT area = screenArea();
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
     if (width <= 0 || height <= 0) {
         throw Exception("Cannot read the screen");
     }
@@ -41,7 +58,7 @@ Bitmap captureWin32Screen() {
     bool copied = false;
     if (section != nullptr && bits != nullptr) {
         HGDIOBJ old = SelectObject(memory, section);
-        copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY) != 0;
+        copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != 0;
         GdiFlush();
         SelectObject(memory, old);
         if (copied) {

@@ -19,11 +19,36 @@
 
 // win32_monitors.cpp
 std::vector<Monitor> win32Monitors();
+// Makes this process the run of the monitor with that id (its device name); throws Exception
+// when there is no such monitor.
+void selectWin32RunMonitor(const std::string& id);
+// This process's monitor as it is now (a mode switch changes its rectangle); false when the
+// process is no monitor's run.
+bool win32RunMonitor(Monitor& monitor);
+bool win32IsMonitorRun();
+
+// win32_monitor_runs.cpp: "/s" as a process per monitor, from two monitors on (see there).
+bool runWin32MonitorRuns(const std::vector<std::string>& args, int& status);
+// In a process started as one monitor's run: takes over its end of the starter's channel.
+void joinWin32MonitorRuns();
+// In a monitor's run, before its window first shows: tells the starter that this run has its
+// picture and waits until every run has (or the starter lets them go all the same). Returns at
+// once outside a started run and after the first call.
+void waitForEveryWin32Picture();
+// In a monitor's run: tells the starter that the run failed, whatever its exit status will be.
+void reportWin32RunFailure();
+// One argument as the program's own command-line splitter takes it back (quoted where it holds
+// a blank or a control character); throws Exception for one it cannot pass on (a double quote,
+// or nothing at all).
+std::string commandLineArgument(const std::string& argument);
 
 // win32_display_modes.cpp: the system's own, which it takes back when the process ends.
 bool win32EnumDisplaySettings(int index, SystemDisplayMode& mode);
 int win32ChangeDisplaySettings(const SystemDisplayMode& mode);
 void win32RestoreDisplaySettings();
+// The primary display device back in its stored mode, where it is in another: for the runs'
+// starter once the runs have ended, in case the primary's run did not end the orderly way.
+void win32GiveBackPrimaryMode();
 bool runWin32ModeGuardian(int argc, char** argv, int& status);
 
 // wgl_surface.cpp

@@ -1,11 +1,29 @@
-// The Win32 window system's list: the system's display modes, WGL, a GDI screen capture, the
-// preview's painting into a host window, the native form, the PeekMessage loop and MessageBoxA.
+// The Win32 window system's list: the display monitors, the system's display modes, WGL, a GDI
+// screen capture, the preview's painting into a host window, the native form, the PeekMessage
+// loop and MessageBoxA. The full-screen run over two monitors or more is a process per monitor
+// (win32_monitor_runs.cpp); over one it is this process, as it always was.
 #include "platform/window_system.h"
 
-#include "platform/exception.h"
+#include "platform/error_display.h"
+#include "platform/startup_trace.h"
 #include "platform/win32/win32_services.h"
 
+#include <cstdio>
+
 namespace {
+
+// One monitor's run: the message loop and the form, the form over that monitor.
+class Win32MonitorRun final : public MonitorRun {
+public:
+    Win32MonitorRun(int argc, char** argv, const FormArt& art)
+        : app(createWin32Application(argc, argv)), view(createWin32Form(art)) {}
+    Application& application() override { return *app; }
+    FormView& form() override { return *view; }
+
+private:
+    std::unique_ptr<Application> app;
+    std::unique_ptr<FormView> view;
+};
 
 class Win32WindowSystem final : public WindowSystem {
 public:
@@ -13,10 +31,16 @@ public:
     bool connect() override { return true; } // the desktop is always there
 
     std::vector<Monitor> monitors() override { return win32Monitors(); }
-    bool runOnEveryMonitor(const std::vector<std::string>&, int&) override { return false; }
-    std::unique_ptr<MonitorRun> openMonitorRun(const std::string& id, int, char**,
-                                               const FormArt&) override {
-        throw Exception("There is no monitor " + id);
+    bool runOnEveryMonitor(const std::vector<std::string>& args, int& status) override {
+        return runWin32MonitorRuns(args, status);
+    }
+    std::unique_ptr<MonitorRun> openMonitorRun(const std::string& id, int argc, char** argv,
+                                               const FormArt& art) override {
+        monitorRun = true; // from here on its errors show as a monitor's run shows them
+        joinWin32MonitorRuns();
+        selectWin32RunMonitor(id);
+        setStartupTraceMonitor(id);
+        return std::make_unique<Win32MonitorRun>(argc, argv, art);
     }
 
     bool enumDisplaySettings(int index, SystemDisplayMode& mode) override {
@@ -54,12 +78,26 @@ public:
     std::unique_ptr<Application> createApplication(int argc, char** argv) override {
         return createWin32Application(argc, argv);
     }
-    void showError(const std::string& message) override { showWin32Error(message); }
+    // A monitor's run shows no box: a box on every monitor would each wait for a click, while
+    // any run's end ends them all. The starter learns of the error all the same.
+    void showError(const std::string& message) override {
+        if (monitorRun) {
+            std::fprintf(stderr, "kelvara: %s
+", errorDisplayText(message).c_str());
+            std::fflush(stderr);
+            reportWin32RunFailure();
+            return;
+        }
+        showWin32Error(message);
+    }
 
     IdleWatch openIdleWatch(int) override {
         throw Exception("Windows starts screen savers itself: install kelvara.scr (right-click, "
                         "Install) and set its wait in the screen saver settings");
     }
+
+private:
+    bool monitorRun = false;
 };
 
 } // namespace
