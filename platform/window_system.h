@@ -84,6 +84,10 @@ public:
     virtual ~MonitorRun() = default;
     virtual Application& application() = 0;
     virtual FormView& form() = 0;
+
+    // Set by the back end when the run showed an error (a monitor's run shows it on standard
+    // error, in no box): the run's exit status then tells its starter that it failed.
+    bool errorShown = false;
 };
 
 // What a run needs of its window system; the command line decides.

@@ -59,14 +59,16 @@ int runOneMonitor(int argc, char** argv, const std::vector<std::string>& args) {
                                                args.end());
         std::unique_ptr<MonitorRun> run = windows.openMonitorRun(id, argc, argv, storedFormArt());
         run->application().setTitle("Kelvara");
-        SystemServices services(windows, run->application());
-        TForm1 form(run->form(), services, runArgs);
-        run->application().run();
+        {
+            SystemServices services(windows, run->application());
+            TForm1 form(run->form(), services, runArgs);
+            run->application().run();
+        }
+        return run->errorShown ? 1 : 0;
     } catch (...) {
         windows.showError(currentExceptionMessage());
         return 1;
     }
-    return 0;
 }
 
 } // namespace

@@ -22,10 +22,18 @@
 namespace {
 
 // One monitor's run: FLTK's loop and form, the form over that monitor.
+class X11MonitorRun;
+X11MonitorRun* current = nullptr; // the run of this process, while there is one
+
 class X11MonitorRun final : public MonitorRun {
 public:
     X11MonitorRun(int argc, char** argv, const FormArt& art)
-        : app(createFltkApplication(argc, argv)), view(createFltkForm(art)) {}
+        : app(createFltkApplication(argc, argv)), view(createFltkForm(art)) {
+        current = this;
+    }
+    ~X11MonitorRun() override { current = nullptr; }
+    X11MonitorRun(const X11MonitorRun&) = delete;
+    X11MonitorRun& operator=(const X11MonitorRun&) = delete;
     Application& application() override { return *app; }
     FormView& form() override { return *view; }
 
@@ -97,11 +105,13 @@ public:
     std::unique_ptr<Application> createApplication(int argc, char** argv) override {
         return createFltkApplication(argc, argv);
     }
-    // One monitor's run shows no box: one a monitor would each wait for someone, while the
-    // others' ends end the run.
+    // A monitor's run shows no box: a box on every monitor would each wait for a click, while
+    // any run's end ends them all. The starter learns of the error from the exit status.
     void showError(const std::string& message) override {
         if (Monitor monitor; x11RunMonitor(monitor)) {
             std::fprintf(stderr, "kelvara: %s\n", errorDisplayText(message).c_str());
+            if (current != nullptr)
+                current->errorShown = true;
             return;
         }
         showFltkError(message);

@@ -25,6 +25,8 @@
 namespace {
 
 class WaylandWindowSystem final : public WindowSystem {
+    bool outputRunProcess = false; // this process is one output's run
+
 public:
     // Only in a session that names a Wayland display: without one, X11 answers (and reports).
     bool serves(WindowSystemUse use) const override {
@@ -40,10 +42,10 @@ public:
     }
     std::unique_ptr<MonitorRun> openMonitorRun(const std::string& id, int, char**,
                                                const FormArt&) override {
-        uint32_t output = 0;
+        outputRunProcess = true; // its errors go to standard error from now on, also these
         if (id.empty() || id.find_first_not_of("0123456789") != std::string::npos || id.size() > 9)
             throw Exception("No Wayland output has the name \"" + id + "\"");
-        output = static_cast<uint32_t>(std::stoul(id));
+        const auto output = static_cast<uint32_t>(std::stoul(id));
         std::unique_ptr<WaylandOutputRun> run = openWaylandOutputRun(output);
         // Nothing to give back on Wayland (no mode was switched): a signal ends it on the spot.
         endAtOnceOnTermination();
@@ -92,11 +94,13 @@ public:
     }
     // No one answers a box over a screen saver: standard error is the supervisor's.
     void showError(const std::string& message) override {
-        if (processOutputRun() == nullptr) {
+        if (!outputRunProcess) {
             x11WindowSystem().showError(message);
             return;
         }
         std::fprintf(stderr, "kelvara: %s\n", errorDisplayText(message).c_str());
+        if (processOutputRun() != nullptr)
+            processOutputRun()->errorShown = true;
     }
 
     // GNOME offers its idle time over D-Bus alone; the others through the idle protocol.

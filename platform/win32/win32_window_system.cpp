@@ -5,6 +5,7 @@
 #include "platform/window_system.h"
 
 #include "platform/error_display.h"
+#include "platform/exception.h"
 #include "platform/startup_trace.h"
 #include "platform/win32/win32_services.h"
 
@@ -13,10 +14,18 @@
 namespace {
 
 // One monitor's run: the message loop and the form, the form over that monitor.
+class Win32MonitorRun;
+Win32MonitorRun* current = nullptr; // the run of this process, while there is one
+
 class Win32MonitorRun final : public MonitorRun {
 public:
     Win32MonitorRun(int argc, char** argv, const FormArt& art)
-        : app(createWin32Application(argc, argv)), view(createWin32Form(art)) {}
+        : app(createWin32Application(argc, argv)), view(createWin32Form(art)) {
+        current = this;
+    }
+    ~Win32MonitorRun() override { current = nullptr; }
+    Win32MonitorRun(const Win32MonitorRun&) = delete;
+    Win32MonitorRun& operator=(const Win32MonitorRun&) = delete;
     Application& application() override { return *app; }
     FormView& form() override { return *view; }
 
@@ -86,6 +95,9 @@ public:
 ", errorDisplayText(message).c_str());
             std::fflush(stderr);
             reportWin32RunFailure();
+            if (current != nullptr) {
+                current->errorShown = true;
+            }
             return;
         }
         showWin32Error(message);
