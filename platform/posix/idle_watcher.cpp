@@ -4,6 +4,7 @@
 // input; the watcher ends it when the desktop locks, and when the watcher itself ends.
 #include "platform/exception.h"
 #include "platform/idle_watch.h"
+#include "platform/posix/program_start.h"
 #include "platform/process.h"
 #include "platform/startup_trace.h"
 #include "platform/window_system.h"
@@ -16,7 +17,6 @@
 #include <cstring>
 #include <poll.h>
 #include <string>
-#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -143,28 +143,8 @@ private:
     void startRun() {
         std::fprintf(stderr, "kelvara: idle for %d s: the run starts\n", seconds);
         traceStartup("idle: the run starts");
-        std::vector<char*> argv;
-        for (std::string& word : runWords)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        const pid_t parent = getpid();
-        const pid_t pid = fork();
-        if (pid == 0) {
-            // The run starts with the signal state of a fresh session, whatever this one has.
-            sigset_t none;
-            sigemptyset(&none);
-            sigprocmask(SIG_SETMASK, &none, nullptr);
-            struct sigaction plain {};
-            plain.sa_handler = SIG_DFL;
-            for (int s = 1; s < NSIG; ++s)
-                sigaction(s, &plain, nullptr);
-            // A watcher killed outright leaves no run covering the screen.
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            if (getppid() != parent)
-                _exit(0);
-            execv("/proc/self/exe", argv.data());
-            _exit(127);
-        }
+        // A watcher killed outright leaves no run covering the screen.
+        const pid_t pid = startThisProgram(runWords);
         if (pid < 0) {
             std::fprintf(stderr, "kelvara: cannot start the run: %s\n", std::strerror(errno));
             return;

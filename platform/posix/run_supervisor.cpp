@@ -1,6 +1,7 @@
 #include "platform/posix/run_supervisor.h"
 
 #include "platform/exception.h"
+#include "platform/posix/program_start.h"
 
 #include <cerrno>
 #include <chrono>
@@ -10,7 +11,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/epoll.h>
-#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/timerfd.h>
 #include <sys/wait.h>
@@ -104,47 +104,18 @@ bool RunSupervisor::start(const Monitor& monitor) {
     }
     std::vector<std::string> words = {"kelvara", monitorRunSwitch, monitor.id};
     words.insert(words.end(), runArguments.begin(), runArguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    // The channel's ends, for the run to inherit: made before the fork, as only async-signal-
-    // safe calls may come between fork and exec.
+    // The channel's ends, for the run to inherit.
     const bool pictureWait = goPipe[1] >= 0;
     const int ready = pictureWait ? fcntl(readyPipe[1], F_DUPFD, 3) : -1;
     const int go = pictureWait ? fcntl(goPipe[0], F_DUPFD, 3) : -1;
-    std::string channel = std::to_string(ready) + " " + std::to_string(go);
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry)
         if (std::strncmp(*entry, channelVariable, std::strlen(channelVariable)) != 0)
             environment.emplace_back(*entry);
     if (pictureWait)
-        environment.push_back(std::string(channelVariable) + "=" + channel);
-    std::vector<char*> envp;
-    for (std::string& entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // The run starts with the signal state of a fresh session, whatever ours came with:
-        // nothing blocked, nothing ignored.
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        struct sigaction plain {};
-        plain.sa_handler = SIG_DFL;
-        for (int s = 1; s < NSIG; ++s)
-            sigaction(s, &plain, nullptr);
-        // A supervisor killed outright must not leave its monitors covered (nor a display
-        // mode switched: the run ends through its orderly teardown).
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent)
-            _exit(0);
-        execve("/proc/self/exe", argv.data(), envp.data());
-        _exit(127);
-    }
+        environment.push_back(std::string(channelVariable) + "=" + std::to_string(ready) + " " +
+                              std::to_string(go));
+    const pid_t pid = startThisProgram(std::move(words), &environment);
     const int startError = errno;
     if (ready >= 0)
         close(ready);

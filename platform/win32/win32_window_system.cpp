@@ -91,8 +91,7 @@ public:
     // any run's end ends them all. The starter learns of the error all the same.
     void showError(const std::string& message) override {
         if (monitorRun) {
-            std::fprintf(stderr, "kelvara: %s
-", errorDisplayText(message).c_str());
+            std::fprintf(stderr, "kelvara: %s\n", errorDisplayText(message).c_str());
             std::fflush(stderr);
             reportWin32RunFailure();
             if (current != nullptr) {
