@@ -67,6 +67,17 @@ make_work_dir() {
     on_exit 'rm -rf "$work"'
 }
 
+# Programs that run as another user (a compositor's, whose session they join): copies in a folder
+# of the script's own that every user may read and run, since the build folder may lie where
+# others cannot reach it (root's home, in CI's roots). The program's data folder goes with it.
+# Sets $shared, the folder, removed on exit.
+share_with_other_users() { # files and folders...
+    shared=$(mktemp -d "${TMPDIR:-/tmp}/kelvara-shared.XXXXXX")
+    on_exit 'rm -rf "$shared"'
+    cp -r "$@" "$shared/"
+    chmod -R a+rX "$shared"
+}
+
 # --- Time, in microseconds since the epoch: t0=$(clock_us); ... elapsed_s "$t0".
 clock_us() {
     local t=$EPOCHREALTIME
