@@ -167,14 +167,16 @@ DbusMessage DbusConnection::call(DbusMessage& method, int timeoutMs) {
     if (result >= 0)
         return DbusMessage(reply);
     if (result == -ETIMEDOUT)
-        throw Exception(what + ": no answer within " + std::to_string(timeoutMs / 1000) + " s");
+        throw DbusError(what + ": no answer within " + std::to_string(timeoutMs / 1000) + " s", "",
+                        "", true);
     if (sd_bus_error_is_set(&error.error)) {
+        const std::string message = error.error.message != nullptr ? error.error.message : "";
         std::string text = what + ": " + error.error.name;
-        if (error.error.message != nullptr && error.error.message[0] != '\0')
-            text += ": " + std::string(error.error.message);
-        throw Exception(text);
+        if (!message.empty())
+            text += ": " + message;
+        throw DbusError(text, error.error.name, message, false);
     }
-    throwDbusFailure(what, result);
+    throw DbusError(what + ": " + std::strerror(-result), "", "", false);
 }
 
 void DbusConnection::dispatch(int timeoutMs) {
@@ -210,9 +212,9 @@ DbusSignalWait::DbusSignalWait(DbusConnection& connection, const std::string& pa
     : connection(connection), what(std::string(interface) + "." + member) {
     // No sender in the rule: a well-known name never matches the signal's unique sender on
     // this side, and the path is this program's own object already.
-    const int result = sd_bus_match_signal(connection.get(), &slot, nullptr,
-                                           path.empty() ? nullptr : path.c_str(), interface,
-                                           member, &DbusSignalWait::arrived, this);
+    const int result =
+        sd_bus_match_signal(connection.get(), &slot, nullptr, path.empty() ? nullptr : path.c_str(),
+                            interface, member, &DbusSignalWait::arrived, this);
     if (result < 0)
         throwDbusFailure("D-Bus: cannot listen for " + what, result);
 }

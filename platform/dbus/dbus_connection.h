@@ -10,6 +10,20 @@
 
 #include <deque>
 #include <string>
+#include <utility>
+
+// A method call that failed: the service's error name ("" where no answer came) beside the
+// whole text, for callers that answer some errors in their own way.
+class DbusError : public Exception {
+public:
+    DbusError(std::string text, std::string name, std::string serviceMessage, bool timedOut)
+        : Exception(std::move(text)), name(std::move(name)),
+          serviceMessage(std::move(serviceMessage)), timedOut(timedOut) {}
+
+    std::string name;
+    std::string serviceMessage;
+    bool timedOut;
+};
 
 // One message, owned: a method call being built, a reply or a signal.
 class DbusMessage {
@@ -88,7 +102,7 @@ public:
 
     DbusMessage methodCall(const char* destination, const char* path, const char* interface,
                            const char* member);
-    // Sends the call and waits at most timeoutMs for its reply; throws Exception with the
+    // Sends the call and waits at most timeoutMs for its reply; throws DbusError with the
     // service's error, or on no reply in time.
     DbusMessage call(DbusMessage& method, int timeoutMs);
 

@@ -4,10 +4,9 @@
 #include "platform/dbus/kwin_screenshot.h"
 
 #include "platform/bitmap.h"
+#include "platform/dbus/dbus_connection.h"
 #include "platform/exception.h"
 #include "platform/process.h"
-
-#include <systemd/sd-bus.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,7 +17,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -38,24 +37,6 @@ constexpr uint32_t maxRowPadding = 1024;
 constexpr size_t maxQuotedText = 200;
 
 using Clock = std::chrono::steady_clock;
-
-struct BusUnref {
-    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
-};
-struct MessageUnref {
-    void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
-};
-using Bus = std::unique_ptr<sd_bus, BusUnref>;
-using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
-
-struct BusError {
-    BusError() = default;
-    BusError(const BusError&) = delete;
-    BusError& operator=(const BusError&) = delete;
-    ~BusError() { sd_bus_error_free(&error); }
-
-    sd_bus_error error{}; // SD_BUS_ERROR_NULL, whose compound literal is not C++
-};
 
 struct FileDescriptor {
     explicit FileDescriptor(int fd) : fd(fd) {}
@@ -79,10 +60,6 @@ std::string quoted(const char* text) {
         out += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
     }
     return out;
-}
-
-std::string systemError(int negativeErrno) {
-    return std::strerror(-negativeErrno);
 }
 
 int64_t msUntil(Clock::time_point deadline) {
@@ -132,75 +109,39 @@ struct Answer {
     uint32_t height = 0;
     uint32_t stride = 0;
     uint32_t format = 0;
-    bool hasType = false, hasWidth = false, hasHeight = false, hasStride = false, hasFormat = false;
+    std::vector<std::string> present; // the keys read
 };
 
-bool readAnswer(sd_bus_message* reply, Answer& answer, std::string& why) {
-    if (sd_bus_message_enter_container(reply, 'a', "{sv}") <= 0) {
-        why = "KWin's answer is not a dictionary";
-        return false;
-    }
-    int entered;
-    while ((entered = sd_bus_message_enter_container(reply, 'e', "sv")) > 0) {
-        const char* key = nullptr;
-        char kind = 0;
-        const char* contents = nullptr;
-        if (sd_bus_message_read(reply, "s", &key) < 0 ||
-            sd_bus_message_peek_type(reply, &kind, &contents) <= 0 || contents == nullptr) {
-            why = "KWin's answer has a broken entry";
-            return false;
-        }
-        const std::string name = key;
+// Reads the answer's dictionary; throws Exception when it is not one this can read.
+Answer readAnswer(DbusMessage& reply) {
+    Answer answer;
+    reply.readOptions([&](const std::string& name, const std::string& type) {
         uint32_t* number = name == "width"    ? &answer.width
                            : name == "height" ? &answer.height
                            : name == "stride" ? &answer.stride
                            : name == "format" ? &answer.format
                                               : nullptr;
-        bool* has = name == "width"    ? &answer.hasWidth
-                    : name == "height" ? &answer.hasHeight
-                    : name == "stride" ? &answer.hasStride
-                    : name == "format" ? &answer.hasFormat
-                                       : nullptr;
-        int read;
-        if (number != nullptr || name == "type") {
-            const char* wanted = number != nullptr ? "u" : "s";
-            if (std::strcmp(contents, wanted) != 0) {
-                why = "KWin's answer gives " + name + " as D-Bus type '" + quoted(contents) +
-                      "' instead of '" + wanted + "'";
-                return false;
-            }
-            if (number != nullptr) {
-                read = sd_bus_message_read(reply, "v", "u", number);
-                *has = true;
-            } else {
-                const char* text = nullptr;
-                read = sd_bus_message_read(reply, "v", "s", &text);
-                answer.type = text != nullptr ? text : "";
-                answer.hasType = true;
-            }
+        if (number == nullptr && name != "type")
+            return false;
+        const char* wanted = number != nullptr ? "u" : "s";
+        if (type != wanted)
+            throw Exception("KWin's answer gives " + name + " as D-Bus type '" +
+                            quoted(type.c_str()) + "' instead of '" + wanted + "'");
+        if (number != nullptr) {
+            reply.read("v", "u", number);
         } else {
-            read = sd_bus_message_skip(reply, "v");
+            const char* text = nullptr;
+            reply.read("v", "s", &text);
+            answer.type = text;
         }
-        if (read < 0 || sd_bus_message_exit_container(reply) < 0) {
-            why = "KWin's answer has a broken entry";
-            return false;
-        }
+        answer.present.push_back(name);
+        return true;
+    });
+    for (const char* name : {"type", "width", "height", "stride", "format"}) {
+        if (std::find(answer.present.begin(), answer.present.end(), name) == answer.present.end())
+            throw Exception(std::string("KWin's answer has no ") + name);
     }
-    if (entered < 0 || sd_bus_message_exit_container(reply) < 0) {
-        why = "KWin's answer has a broken dictionary";
-        return false;
-    }
-    for (const auto& [present, name] : {std::pair{answer.hasType, "type"},
-                                        {answer.hasWidth, "width"},
-                                        {answer.hasHeight, "height"},
-                                        {answer.hasStride, "stride"},
-                                        {answer.hasFormat, "format"}}) {
-        if (!present) {
-            why = std::string("KWin's answer has no ") + name;
-            return false;
-        }
-    }
-    return true;
+    return answer;
 }
 
 // Reads exactly wanted bytes from the pipe before the deadline.
@@ -244,7 +185,7 @@ bool readPixels(int fd, uint64_t wanted, Clock::time_point deadline, std::vector
 }
 
 void convertRow(const uint8_t* in, uint8_t* out, uint32_t width, PixelLayout layout) {
-    for (uint32_t x = 0; x < width; ++x, out += 3) {
+    for (size_t x = 0; x < width; ++x, out += 3) {
         switch (layout) {
         case PixelLayout::argb32: {
             uint32_t word;
@@ -273,8 +214,9 @@ void convertRow(const uint8_t* in, uint8_t* out, uint32_t width, PixelLayout lay
     }
 }
 
-std::string refusal(const sd_bus_error& error) {
-    return "KWin refused the screenshot (" + quoted(error.name) + ": " + quoted(error.message) +
+std::string refusal(const DbusError& error) {
+    return "KWin refused the screenshot (" + quoted(error.name.c_str()) + ": " +
+           quoted(error.serviceMessage.c_str()) +
            "); KWin allows it only to a program with an installed desktop entry whose Exec is "
            "that program (here " +
            executablePath() +
@@ -283,11 +225,11 @@ std::string refusal(const sd_bus_error& error) {
            "share/applications";
 }
 
-bool serviceMissing(const sd_bus_error& error) {
+bool serviceMissing(const DbusError& error) {
     for (const char* name :
          {SD_BUS_ERROR_SERVICE_UNKNOWN, SD_BUS_ERROR_NAME_HAS_NO_OWNER, SD_BUS_ERROR_UNKNOWN_OBJECT,
           SD_BUS_ERROR_UNKNOWN_INTERFACE, SD_BUS_ERROR_UNKNOWN_METHOD}) {
-        if (sd_bus_error_has_name(&error, name))
+        if (error.name == name)
             return true;
     }
     return false;
@@ -298,11 +240,11 @@ bool serviceMissing(const sd_bus_error& error) {
 KwinScreenshotResult captureKwinScreen(const std::string& outputName, Bitmap& picture,
                                        std::string& why, int timeoutMs) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    sd_bus* rawBus = nullptr;
-    int r = sd_bus_open_user(&rawBus);
-    Bus bus(rawBus);
-    if (r < 0) {
-        why = "no session bus (" + systemError(r) + ")";
+    std::optional<DbusConnection> bus;
+    try {
+        bus.emplace(DbusConnection::Bus::session);
+    } catch (const Exception& e) {
+        why = e.message;
         return KwinScreenshotResult::absent;
     }
 
@@ -315,55 +257,47 @@ KwinScreenshotResult captureKwinScreen(const std::string& outputName, Bitmap& pi
     FileDescriptor writeEnd(ends[1]);
     fcntl(readEnd.fd, F_SETFL, fcntl(readEnd.fd, F_GETFL) | O_NONBLOCK);
 
-    sd_bus_message* rawCall = nullptr;
-    r = sd_bus_message_new_method_call(bus.get(), &rawCall, service, objectPath, interfaceName,
-                                       "CaptureScreen");
-    Message call(rawCall);
-    // Never started on demand: a session without KWin has nothing to start.
-    if (r >= 0)
-        r = sd_bus_message_set_auto_start(call.get(), 0);
-    if (r >= 0)
-        r = sd_bus_message_append(call.get(), "sa{sv}h", outputName.c_str(), 3, "native-resolution",
-                                  "b", 1, "include-cursor", "b", 0, "hide-caller-windows", "b", 1,
-                                  writeEnd.fd);
-    if (r < 0) {
-        why = "cannot build the call to KWin: " + systemError(r);
-        return KwinScreenshotResult::failed;
-    }
-    // The message holds its own copy of the write end; this one would keep the pipe open after
-    // KWin has closed its end.
-    writeEnd.reset();
-
-    BusError error;
-    sd_bus_message* rawReply = nullptr;
-    const int64_t answerMs = std::max<int64_t>(msUntil(deadline), 1);
-    r = sd_bus_call(bus.get(), call.get(), static_cast<uint64_t>(answerMs) * 1000, &error.error,
-                    &rawReply);
-    Message reply(rawReply);
-    call.reset();
-    if (r < 0) {
-        if (serviceMissing(error.error)) {
+    Answer answer;
+    try {
+        DbusMessage call = bus->methodCall(service, objectPath, interfaceName, "CaptureScreen");
+        // Never started on demand: a session without KWin has nothing to start.
+        sd_bus_message_set_auto_start(call.get(), 0);
+        call.append("s", outputName.c_str());
+        call.openOptions();
+        call.appendOption("native-resolution", true);
+        call.appendOption("include-cursor", false);
+        call.appendOption("hide-caller-windows", true);
+        call.closeOptions();
+        call.append("h", writeEnd.fd);
+        // The message holds its own copy of the write end; this one would keep the pipe open
+        // after KWin has closed its end.
+        writeEnd.reset();
+        DbusMessage reply =
+            bus->call(call, static_cast<int>(std::max<int64_t>(msUntil(deadline), 1)));
+        answer = readAnswer(reply);
+    } catch (const DbusError& error) {
+        if (serviceMissing(error)) {
             why = "KWin's screenshot service is not on the session bus";
             return KwinScreenshotResult::absent;
         }
-        if (sd_bus_error_has_name(&error.error, notAuthorized)) {
-            why = refusal(error.error);
+        if (error.name == notAuthorized) {
+            why = refusal(error);
             return KwinScreenshotResult::refused;
         }
-        if (r == -ETIMEDOUT)
+        if (error.timedOut)
             why = "KWin's screenshot service did not answer within " + std::to_string(timeoutMs) +
                   " ms";
-        else if (sd_bus_error_is_set(&error.error))
-            why = "KWin's screenshot service answered " + quoted(error.error.name) + " (" +
-                  quoted(error.error.message) + ")";
+        else if (!error.name.empty())
+            why = "KWin's screenshot service answered " + quoted(error.name.c_str()) + " (" +
+                  quoted(error.serviceMessage.c_str()) + ")";
         else
-            why = "the call to KWin's screenshot service failed: " + systemError(r);
+            why = "the call to KWin's screenshot service failed: " + error.message;
+        return KwinScreenshotResult::failed;
+    } catch (const Exception& e) {
+        why = e.message;
         return KwinScreenshotResult::failed;
     }
 
-    Answer answer;
-    if (!readAnswer(reply.get(), answer, why))
-        return KwinScreenshotResult::failed;
     PixelLayout layout;
     uint32_t bytesPerPixel = 0;
     if (answer.type != "raw") {
