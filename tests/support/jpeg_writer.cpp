@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 
 #include <jpeglib.h>
 
@@ -61,4 +62,19 @@ std::vector<uint8_t> encodeJpeg(int width, int height, int components,
     jpeg_destroy_compress(&cinfo);
     std::free(buffer);
     return jpeg;
+}
+
+std::vector<uint8_t> withClaimedSize(std::vector<uint8_t> jpeg, int width, int height) {
+    for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
+        // A start-of-frame marker: length, precision, height, width.
+        if (jpeg[i] == 0xFF &&
+            (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC1 || jpeg[i + 1] == 0xC2)) {
+            jpeg[i + 5] = static_cast<uint8_t>(height >> 8);
+            jpeg[i + 6] = static_cast<uint8_t>(height);
+            jpeg[i + 7] = static_cast<uint8_t>(width >> 8);
+            jpeg[i + 8] = static_cast<uint8_t>(width);
+            return jpeg;
+        }
+    }
+    throw std::runtime_error("no frame header in the JPEG");
 }

@@ -15,3 +15,7 @@ struct JpegOptions {
 std::vector<uint8_t> encodeJpeg(int width, int height, int components,
                                 const std::vector<uint8_t>& pixels,
                                 const JpegOptions& options = {});
+
+// A copy of a JPEG with other dimensions written into its frame header (baseline, extended or
+// progressive).
+std::vector<uint8_t> withClaimedSize(std::vector<uint8_t> jpeg, int width, int height);

@@ -1,6 +1,7 @@
 #include "datfile/datfile.h"
 #include "platform/exception.h"
 #include "test_files.h"
+#include "tests/support/jpeg_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -70,22 +70,6 @@ Bytes makeJpeg(int width, int height) {
     return makeJpeg(shape);
 }
 
-Bytes withClaimedSize(Bytes jpeg, int width, int height) {
-    for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
-        // A start-of-frame marker (baseline, extended or progressive): length, precision,
-        // height, width.
-        if (jpeg[i] == 0xFF &&
-            (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC1 || jpeg[i + 1] == 0xC2)) {
-            jpeg[i + 5] = static_cast<uint8_t>(height >> 8);
-            jpeg[i + 6] = static_cast<uint8_t>(height);
-            jpeg[i + 7] = static_cast<uint8_t>(width >> 8);
-            jpeg[i + 8] = static_cast<uint8_t>(width);
-            return jpeg;
-        }
-    }
-    throw std::runtime_error("no frame header in the JPEG");
-}
-
 namespace {
 
 // One folder per test program, removed when the program ends.

@@ -31,9 +31,6 @@ struct JpegShape {
 Bytes makeJpeg(const JpegShape& shape);
 Bytes makeJpeg(int width, int height);
 
-// A copy of a JPEG with other dimensions written into its frame header.
-Bytes withClaimedSize(Bytes jpeg, int width, int height);
-
 // A folder of this test program's own, removed when the program ends.
 std::string tempFolder();
 // A grey picture of any size that is cheap to make: every block is flat mid-grey.

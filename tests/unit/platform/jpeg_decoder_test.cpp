@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -30,21 +29,6 @@ std::vector<uint8_t> smallJpeg(bool progressive) {
     return encodeJpeg(64, 48, 3, pixels, options);
 }
 
-// The stream with its frame header (baseline, extended or progressive) claiming another size.
-std::vector<uint8_t> claiming(std::vector<uint8_t> jpeg, int width, int height) {
-    for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
-        if (jpeg[i] == 0xFF &&
-            (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC1 || jpeg[i + 1] == 0xC2)) {
-            jpeg[i + 5] = static_cast<uint8_t>(height >> 8);
-            jpeg[i + 6] = static_cast<uint8_t>(height);
-            jpeg[i + 7] = static_cast<uint8_t>(width >> 8);
-            jpeg[i + 8] = static_cast<uint8_t>(width);
-            return jpeg;
-        }
-    }
-    throw std::runtime_error("no frame header in the JPEG");
-}
-
 // As a screen of 1024 x 768 asks for a folder's picture: shrunk as far as it stays that large,
 // so that the output alone is small enough.
 std::string decodeError(const std::vector<uint8_t>& jpeg) {
@@ -57,15 +41,15 @@ std::string decodeError(const std::vector<uint8_t>& jpeg) {
 }
 
 TEST(JpegDecoder, AStreamTooLargeToDecodeIsRefusedFromItsHeaderTighterWhenProgressive) {
-    EXPECT_EQ(decodeError(claiming(smallJpeg(true), 15000, 15000)),
+    EXPECT_EQ(decodeError(withClaimedSize(smallJpeg(true), 15000, 15000)),
               "Picture huge.jpg is too large (15000 x 15000 pixels, progressive)");
-    EXPECT_EQ(decodeError(claiming(smallJpeg(false), 20000, 20000)),
+    EXPECT_EQ(decodeError(withClaimedSize(smallJpeg(false), 20000, 20000)),
               "Picture huge.jpg is too large (20000 x 20000 pixels)");
     // Below the bounds the stream is decoded (these ones hold a small picture's data, which the
     // decoder stretches with grey): a sequential stream keeps only a row of blocks at a time, and
     // a progressive photograph of 7000 x 7000 (49 megapixels) is still read.
-    EXPECT_EQ(decodeError(claiming(smallJpeg(false), 15000, 15000)), "(decoded)");
-    EXPECT_EQ(decodeError(claiming(smallJpeg(true), 7000, 7000)), "(decoded)");
+    EXPECT_EQ(decodeError(withClaimedSize(smallJpeg(false), 15000, 15000)), "(decoded)");
+    EXPECT_EQ(decodeError(withClaimedSize(smallJpeg(true), 7000, 7000)), "(decoded)");
     EXPECT_EQ(decodeError(smallJpeg(true)), "(decoded)");
 }
 
@@ -80,7 +64,7 @@ TEST(JpegDecoder, AHugeProgressivePictureInTheFolderMakesWayForTheNextOrTheFallb
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
     };
-    write("huge.jpg", claiming(smallJpeg(true), 15000, 15000));
+    write("huge.jpg", withClaimedSize(smallJpeg(true), 15000, 15000));
     std::string error;
     try {
         pictureFromFolder(root.string(), 1024, 768);
