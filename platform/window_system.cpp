@@ -1,5 +1,9 @@
 #include "platform/window_system.h"
 
+#include "platform/error_display.h"
+
+#include <cstdio>
+
 namespace {
 
 // The back ends built in, in the order they are tried: one that needs a compositor's
@@ -20,6 +24,7 @@ std::span<WindowSystem* const> builtIn() {
 }
 
 WindowSystem* chosen = nullptr;
+MonitorRun* processRun = nullptr; // this process's monitor run, while there is one
 
 } // namespace
 
@@ -55,4 +60,19 @@ bool runDisplayModeGuardian(int argc, char** argv, int& status) {
         }
     }
     return false;
+}
+
+MonitorRun::MonitorRun() {
+    processRun = this;
+}
+
+MonitorRun::~MonitorRun() {
+    processRun = nullptr;
+}
+
+void showMonitorRunError(const std::string& message) {
+    std::fprintf(stderr, "kelvara: %s\n", errorDisplayText(message).c_str());
+    std::fflush(stderr);
+    if (processRun != nullptr)
+        processRun->errorShown = true;
 }

@@ -81,14 +81,21 @@ inline constexpr const char* monitorRunSwitch = "--monitor-run";
 // and a display-mode switch only where it is the primary monitor.
 class MonitorRun {
 public:
-    virtual ~MonitorRun() = default;
+    MonitorRun();
+    virtual ~MonitorRun();
+    MonitorRun(const MonitorRun&) = delete;
+    MonitorRun& operator=(const MonitorRun&) = delete;
     virtual Application& application() = 0;
     virtual FormView& form() = 0;
 
-    // Set by the back end when the run showed an error (a monitor's run shows it on standard
-    // error, in no box): the run's exit status then tells its starter that it failed.
+    // Set by showMonitorRunError: the run's exit status then tells its starter that it failed.
     bool errorShown = false;
 };
+
+// How a monitor's run shows an error, whether or not its MonitorRun was made yet: on standard
+// error, which the runs share, and in no box (a box on every monitor would each wait for a
+// click, while any run's end ends them all).
+void showMonitorRunError(const std::string& message);
 
 // What a run needs of its window system; the command line decides.
 enum class WindowSystemUse {

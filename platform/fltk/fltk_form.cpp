@@ -296,12 +296,10 @@ public:
     int clientWidth() const override { return window->w(); }
     int clientHeight() const override { return window->h(); }
     void setSize(int w, int h) override {
-        // One monitor's full-screen window covers that monitor as it is now, whatever the size
-        // asked for: the primary's after its mode switch, the others' at their own.
-        if (Monitor monitor; fullScreen && x11RunMonitor(monitor)) {
-            window->resize(monitor.x, monitor.y, monitor.width, monitor.height);
+        // A monitor's run covers its monitor whatever the size asked for: the primary's after its
+        // mode switch, the others' at their own.
+        if (coverRunMonitor())
             return;
-        }
         window->size(std::max(1, w - frameWidth()), std::max(1, h - frameHeight()));
     }
     void setResizeHandler(std::function<void()> handler) override {
@@ -331,11 +329,8 @@ public:
             openDisplay();
             fitLabel(*label1, res->x());
             if (fullScreen) {
-                // Over the run's monitor, where it is one monitor's run: the toolkit makes the
-                // window cover the monitor that holds it.
-                if (Monitor monitor; x11RunMonitor(monitor)) {
-                    window->resize(monitor.x, monitor.y, monitor.width, monitor.height);
-                }
+                // The toolkit makes the window cover the monitor that holds it.
+                coverRunMonitor();
                 waitForEveryPicture();
                 window->fullscreen();
             } else {
@@ -509,6 +504,15 @@ public:
     }
 
 private:
+    // One monitor's full-screen window covers that monitor as it is now; false where this is no
+    // monitor's full-screen run.
+    bool coverRunMonitor() {
+        Monitor monitor;
+        if (!fullScreen || !x11RunMonitor(monitor))
+            return false;
+        window->resize(monitor.x, monitor.y, monitor.width, monitor.height);
+        return true;
+    }
     // The 32 and 16 pixel icons, those that were given; FLTK copies the images.
     void setIcons() {
         std::vector<uchar> largeRgb = rgbOf(icon32), smallRgb = rgbOf(icon16);

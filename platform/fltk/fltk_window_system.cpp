@@ -8,7 +8,6 @@
 
 #include "platform/dbus/desktop_lock.h"
 #include "platform/dbus/mutter_idle_monitor.h"
-#include "platform/error_display.h"
 #include "platform/fltk/fltk_services.h"
 #include "platform/posix/run_supervisor.h"
 #include "platform/startup_trace.h"
@@ -22,18 +21,10 @@
 namespace {
 
 // One monitor's run: FLTK's loop and form, the form over that monitor.
-class X11MonitorRun;
-X11MonitorRun* current = nullptr; // the run of this process, while there is one
-
 class X11MonitorRun final : public MonitorRun {
 public:
     X11MonitorRun(int argc, char** argv, const FormArt& art)
-        : app(createFltkApplication(argc, argv)), view(createFltkForm(art)) {
-        current = this;
-    }
-    ~X11MonitorRun() override { current = nullptr; }
-    X11MonitorRun(const X11MonitorRun&) = delete;
-    X11MonitorRun& operator=(const X11MonitorRun&) = delete;
+        : app(createFltkApplication(argc, argv)), view(createFltkForm(art)) {}
     Application& application() override { return *app; }
     FormView& form() override { return *view; }
 
@@ -58,6 +49,11 @@ public:
         RunSupervisor runs(args);
         for (const Monitor& monitor : all)
             runs.start(monitor);
+        if (runs.runs() == 0) {
+            std::fputs("kelvara: no monitor's run could start; this one covers the screen\n",
+                       stderr);
+            return false;
+        }
         runs.runUntilOver();
         status = runs.status();
         return true;
@@ -105,16 +101,11 @@ public:
     std::unique_ptr<Application> createApplication(int argc, char** argv) override {
         return createFltkApplication(argc, argv);
     }
-    // A monitor's run shows no box: a box on every monitor would each wait for a click, while
-    // any run's end ends them all. The starter learns of the error from the exit status.
     void showError(const std::string& message) override {
-        if (Monitor monitor; x11RunMonitor(monitor)) {
-            std::fprintf(stderr, "kelvara: %s\n", errorDisplayText(message).c_str());
-            if (current != nullptr)
-                current->errorShown = true;
-            return;
-        }
-        showFltkError(message);
+        if (x11IsMonitorRun())
+            showMonitorRunError(message);
+        else
+            showFltkError(message);
     }
 
     // XScreenSaver starts its savers itself. GNOME's own count knows the session's idle

@@ -10,7 +10,6 @@
 
 #include "platform/dbus/desktop_lock.h"
 #include "platform/dbus/mutter_idle_monitor.h"
-#include "platform/error_display.h"
 #include "platform/exception.h"
 #include "platform/host_window.h"
 #include "platform/wayland/wayland_idle_notify.h"
@@ -19,7 +18,6 @@
 
 #include <EGL/egl.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -98,9 +96,7 @@ public:
             x11WindowSystem().showError(message);
             return;
         }
-        std::fprintf(stderr, "kelvara: %s\n", errorDisplayText(message).c_str());
-        if (processOutputRun() != nullptr)
-            processOutputRun()->errorShown = true;
+        showMonitorRunError(message);
     }
 
     // GNOME offers its idle time over D-Bus alone; the others through the idle protocol.

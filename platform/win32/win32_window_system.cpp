@@ -4,28 +4,17 @@
 // (win32_monitor_runs.cpp); over one it is this process, as it always was.
 #include "platform/window_system.h"
 
-#include "platform/error_display.h"
 #include "platform/exception.h"
 #include "platform/startup_trace.h"
 #include "platform/win32/win32_services.h"
 
-#include <cstdio>
-
 namespace {
 
 // One monitor's run: the message loop and the form, the form over that monitor.
-class Win32MonitorRun;
-Win32MonitorRun* current = nullptr; // the run of this process, while there is one
-
 class Win32MonitorRun final : public MonitorRun {
 public:
     Win32MonitorRun(int argc, char** argv, const FormArt& art)
-        : app(createWin32Application(argc, argv)), view(createWin32Form(art)) {
-        current = this;
-    }
-    ~Win32MonitorRun() override { current = nullptr; }
-    Win32MonitorRun(const Win32MonitorRun&) = delete;
-    Win32MonitorRun& operator=(const Win32MonitorRun&) = delete;
+        : app(createWin32Application(argc, argv)), view(createWin32Form(art)) {}
     Application& application() override { return *app; }
     FormView& form() override { return *view; }
 
@@ -87,16 +76,10 @@ public:
     std::unique_ptr<Application> createApplication(int argc, char** argv) override {
         return createWin32Application(argc, argv);
     }
-    // A monitor's run shows no box: a box on every monitor would each wait for a click, while
-    // any run's end ends them all. The starter learns of the error all the same.
     void showError(const std::string& message) override {
         if (monitorRun) {
-            std::fprintf(stderr, "kelvara: %s\n", errorDisplayText(message).c_str());
-            std::fflush(stderr);
+            showMonitorRunError(message);
             reportWin32RunFailure();
-            if (current != nullptr) {
-                current->errorShown = true;
-            }
             return;
         }
         showWin32Error(message);

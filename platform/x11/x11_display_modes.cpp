@@ -438,7 +438,7 @@ bool x11EnumDisplaySettings(int index, SystemDisplayMode& mode) {
 int x11ChangeDisplaySettings(const SystemDisplayMode& mode) {
     // Of a run per monitor, only the primary monitor's switches: the others keep their modes and
     // draw at their own sizes.
-    if (Monitor monitor; x11RunMonitor(monitor) && !monitor.primary)
+    if (x11IsMonitorRun() && !x11RunMonitorIsPrimary())
         return 0;
     Display* display = modeDisplay();
     if (!display)

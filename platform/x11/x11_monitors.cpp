@@ -13,7 +13,9 @@
 
 namespace {
 
+bool monitorRun = false;
 std::string runMonitorId;
+bool runMonitorPrimary = false;
 
 bool hasMonitors(Display* display) {
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
@@ -77,16 +79,26 @@ std::vector<Monitor> x11Monitors() {
 }
 
 void selectX11RunMonitor(const std::string& id) {
+    monitorRun = true;
+    runMonitorId = id;
     for (const Monitor& monitor : x11Monitors())
         if (monitor.id == id) {
-            runMonitorId = id;
+            runMonitorPrimary = monitor.primary;
             return;
         }
     throw Exception("There is no monitor " + id + " on the X display");
 }
 
+bool x11IsMonitorRun() {
+    return monitorRun;
+}
+
+bool x11RunMonitorIsPrimary() {
+    return runMonitorPrimary;
+}
+
 bool x11RunMonitor(Monitor& found) {
-    if (runMonitorId.empty())
+    if (!monitorRun)
         return false;
     for (const Monitor& monitor : x11Monitors())
         if (monitor.id == runMonitorId) {

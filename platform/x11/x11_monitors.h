@@ -12,10 +12,14 @@
 // as one monitor where the server has no RandR 1.5; empty without a display.
 std::vector<Monitor> x11Monitors();
 // Makes this process the run of the monitor with that id (its name); throws Exception when there
-// is no such monitor.
+// is no such monitor. The process is a monitor's run from here on, even then.
 void selectX11RunMonitor(const std::string& id);
+bool x11IsMonitorRun();
+// Whether this process is the run of the monitor that was primary when it was selected: the one
+// run whose monitor's mode may switch.
+bool x11RunMonitorIsPrimary();
 // This process's monitor as it is now (a mode switch changes its size); false when the process
-// is no monitor's run.
+// is no monitor's run, or its monitor has gone.
 bool x11RunMonitor(Monitor& monitor);
 
 // x11_display_modes.cpp: the output whose modes the display-mode list holds and a switch
