@@ -4,12 +4,12 @@
 // input; the watcher ends it when the desktop locks, and when the watcher itself ends.
 #include "platform/exception.h"
 #include "platform/idle_watch.h"
+#include "platform/posix/child_signals.h"
 #include "platform/posix/program_start.h"
 #include "platform/process.h"
 #include "platform/startup_trace.h"
 #include "platform/window_system.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -17,7 +17,6 @@
 #include <cstring>
 #include <poll.h>
 #include <string>
-#include <sys/signalfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -27,8 +26,6 @@ namespace {
 // How long a run has to end after SIGTERM before it is killed: it ends at once on it, after
 // giving a switched display mode back.
 constexpr int endGraceMs = 5000;
-
-const int stopSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 using Clock = std::chrono::steady_clock;
 
@@ -51,33 +48,9 @@ public:
         : watch(std::move(watch)), seconds(request.seconds) {
         runWords = {"kelvara", "/s"};
         runWords.insert(runWords.end(), request.runArguments.begin(), request.runArguments.end());
-        // A launcher may leave SIGCHLD ignored (the run would be reaped unseen) or the stop
-        // signals ignored (signalfd never sees an ignored signal).
-        struct sigaction plain {};
-        plain.sa_handler = SIG_DFL;
-        sigemptyset(&plain.sa_mask);
-        sigset_t signals;
-        sigemptyset(&signals);
-        sigaddset(&signals, SIGCHLD);
-        sigaction(SIGCHLD, &plain, nullptr);
-        for (int s : stopSignals) {
-            sigaction(s, &plain, nullptr);
-            sigaddset(&signals, s);
-        }
-        sigprocmask(SIG_BLOCK, &signals, &previousMask);
-        signalFd = signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
-        if (signalFd < 0) {
-            const std::string why = std::strerror(errno);
-            sigprocmask(SIG_SETMASK, &previousMask, nullptr);
-            throw Exception("Cannot watch for signals: " + why);
-        }
     }
 
-    ~IdleWatcher() {
-        endRun();
-        close(signalFd);
-        sigprocmask(SIG_SETMASK, &previousMask, nullptr);
-    }
+    ~IdleWatcher() { endRun(); }
     IdleWatcher(const IdleWatcher&) = delete;
     IdleWatcher& operator=(const IdleWatcher&) = delete;
 
@@ -99,13 +72,13 @@ public:
                 const int left = millisecondsUntil(endDeadline);
                 timeoutMs = timeoutMs < 0 || left < timeoutMs ? left : timeoutMs;
             }
-            std::vector<pollfd> polled = {{signalFd, POLLIN, 0}};
+            std::vector<pollfd> polled = {{signals.fd(), POLLIN, 0}};
             for (int fd : fds)
                 polled.push_back({fd, POLLIN, 0});
             if (poll(polled.data(), polled.size(), timeoutMs) < 0 && errno != EINTR)
                 throw Exception(std::string("Cannot wait: ") + std::strerror(errno));
 
-            if (stopSignalCame())
+            if (signals.drain())
                 return 0;
             reapRun();
             if (ending && run > 0 && millisecondsUntil(endDeadline) == 0)
@@ -132,14 +105,6 @@ public:
     }
 
 private:
-    bool stopSignalCame() {
-        signalfd_siginfo info{};
-        bool stop = false;
-        while (read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
-            stop = stop || info.ssi_signo != SIGCHLD;
-        return stop;
-    }
-
     void startRun() {
         std::fprintf(stderr, "kelvara: idle for %d s: the run starts\n", seconds);
         traceStartup("idle: the run starts");
@@ -186,21 +151,24 @@ private:
             return;
         if (!ending)
             askRunToEnd();
-        while (run > 0) {
-            pollfd wake{signalFd, POLLIN, 0};
-            poll(&wake, 1, std::min(millisecondsUntil(endDeadline), 100));
-            stopSignalCame(); // the run is ending already
-            reapRun();
-            if (run > 0 && millisecondsUntil(endDeadline) == 0)
+        while (true) {
+            reapRun(); // first: its SIGCHLD may have been read already
+            if (run <= 0)
+                return;
+            if (millisecondsUntil(endDeadline) == 0) {
                 killRun();
+                return;
+            }
+            pollfd wake{signals.fd(), POLLIN, 0}; // the run's end wakes it
+            poll(&wake, 1, millisecondsUntil(endDeadline));
+            signals.drain(); // the run is ending already
         }
     }
 
     IdleWatch watch;
     int seconds;
     std::vector<std::string> runWords;
-    sigset_t previousMask{};
-    int signalFd = -1;
+    ChildSignals signals;
     pid_t run = -1;
     bool ending = false; // asked to end, not yet gone
     Clock::time_point endDeadline;

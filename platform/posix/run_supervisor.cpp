@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/epoll.h>
-#include <sys/signalfd.h>
 #include <sys/timerfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,8 +26,6 @@ constexpr int pictureWaitSeconds = 20;
 constexpr size_t maxRuns = 16;
 // The environment variable that hands a run its end of the supervisor's channel: "READY GO".
 constexpr const char* channelVariable = "KELVARA_MONITOR_RUN_CHANNEL";
-
-const int terminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 void closeFd(int& fd) {
     if (fd >= 0)
@@ -46,38 +43,22 @@ void watch(int epoll, int fd) {
 // The run's end of the channel, in this process (a monitor's run).
 int runReadyFd = -1;
 int runGoFd = -1;
-bool pictureAnnounced = false;
 
 } // namespace
 
 RunSupervisor::RunSupervisor(std::vector<std::string> arguments)
     : runArguments(std::move(arguments)) {
-    // A launcher may leave SIGCHLD ignored (which survives exec: the runs would be reaped
-    // unseen) or the termination signals ignored (signalfd never sees an ignored signal).
-    struct sigaction plain {};
-    plain.sa_handler = SIG_DFL;
-    sigemptyset(&plain.sa_mask);
-    sigaction(SIGCHLD, &plain, nullptr);
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGCHLD);
-    for (int s : terminationSignals) {
-        sigaction(s, &plain, nullptr);
-        sigaddset(&signals, s);
-    }
-    sigprocmask(SIG_BLOCK, &signals, &previousMask);
-    signalFd = signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
     pictureTimer = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
     wakeFd_ = epoll_create1(EPOLL_CLOEXEC);
     // The runs inherit their ends; this process keeps its own out of every other child.
     const bool piped =
         pipe2(readyPipe, O_CLOEXEC | O_NONBLOCK) == 0 && pipe2(goPipe, O_CLOEXEC) == 0;
-    if (signalFd < 0 || pictureTimer < 0 || wakeFd_ < 0 || !piped) {
+    if (pictureTimer < 0 || wakeFd_ < 0 || !piped) {
         const std::string why = std::strerror(errno);
         release(); // no destructor runs for an object whose construction threw
         throw Exception("Cannot watch the runs: " + why);
     }
-    watch(wakeFd_, signalFd);
+    watch(wakeFd_, signals.fd());
     watch(wakeFd_, readyPipe[0]);
     watch(wakeFd_, pictureTimer);
 }
@@ -88,10 +69,8 @@ RunSupervisor::~RunSupervisor() {
 }
 
 void RunSupervisor::release() {
-    for (int* fd :
-         {&signalFd, &pictureTimer, &wakeFd_, &readyPipe[0], &readyPipe[1], &goPipe[0], &goPipe[1]})
+    for (int* fd : {&pictureTimer, &wakeFd_, &readyPipe[0], &readyPipe[1], &goPipe[0], &goPipe[1]})
         closeFd(*fd);
-    sigprocmask(SIG_SETMASK, &previousMask, nullptr);
 }
 
 bool RunSupervisor::start(const Monitor& monitor) {
@@ -155,15 +134,10 @@ bool RunSupervisor::handleWake(
                      pictureWaitSeconds);
         releasePictures();
     }
-    signalfd_siginfo info{};
     bool runEnded = false;
-    while (read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-        if (info.ssi_signo == SIGCHLD) {
-            runEnded = true;
-        } else {
-            endAll();
-            return true;
-        }
+    if (signals.drain(&runEnded)) {
+        endAll();
+        return true;
     }
     if (!runEnded)
         return false;
@@ -274,11 +248,10 @@ void RunSupervisor::endAll() {
             children.clear();
             break;
         }
-        pollfd wake{signalFd, POLLIN, 0};
-        poll(&wake, 1, static_cast<int>(left < 50 ? left : 50));
-        signalfd_siginfo info{};
-        while (read(signalFd, &info, sizeof info) > 0) {
-        }
+        // A run's end wakes it (SIGCHLD).
+        pollfd wake{signals.fd(), POLLIN, 0};
+        poll(&wake, 1, static_cast<int>(left));
+        signals.drain();
     }
 }
 
@@ -296,23 +269,15 @@ void joinRunSupervisor() {
 }
 
 void waitForEveryPicture() {
-    if (pictureAnnounced || runReadyFd < 0)
+    if (runReadyFd < 0)
         return;
-    pictureAnnounced = true;
     const pid_t self = getpid();
     (void)!write(runReadyFd, &self, sizeof self);
     closeFd(runReadyFd);
     // The supervisor closes its end when every run may show; its own limit bounds this wait,
     // and this one bounds it should the supervisor hang.
+    // A signal that cuts the wait short only lets the window show sooner.
     pollfd go{runGoFd, POLLIN, 0};
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::seconds(pictureWaitSeconds + 5);
-    while (true) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
-        if (left <= 0 || poll(&go, 1, static_cast<int>(left)) != 0)
-            break;
-    }
+    poll(&go, 1, (pictureWaitSeconds + 5) * 1000);
     closeFd(runGoFd);
 }

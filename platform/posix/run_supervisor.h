@@ -9,10 +9,9 @@
 // run's window (waitForEveryPicture, called by a run's form before it first shows).
 #pragma once
 
+#include "platform/posix/child_signals.h"
 #include "platform/window_system.h"
 
-#include <csignal>
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -64,8 +63,7 @@ private:
 
     std::vector<std::string> runArguments;
     std::map<std::string, Child> children; // by monitor id
-    sigset_t previousMask{};
-    int signalFd = -1;
+    ChildSignals signals;
     int wakeFd_ = -1;            // an epoll set of the three below
     int pictureTimer = -1;       // how long the runs may take for their pictures
     int readyPipe[2] = {-1, -1}; // a byte from each run once it has its picture
