@@ -74,10 +74,13 @@ int runOneMonitor(int argc, char** argv, const std::vector<std::string>& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
     // Runs of several monitors share standard error: a line goes out in one write, so that
-    // theirs never cut into each other.
+    // theirs never cut into each other. (Windows' C library takes line buffering for full
+    // buffering, which would hold the lines back.)
     static char errorBuffer[4096];
     std::setvbuf(stderr, errorBuffer, _IOLBF, sizeof errorBuffer);
+#endif
     if (int status = 0; runDisplayModeGuardian(argc, argv, status)) {
         return status;
     }

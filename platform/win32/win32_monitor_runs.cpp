@@ -17,6 +17,7 @@
 #include "platform/win32/win32_services.h"
 
 #include "platform/exception.h"
+#include "platform/process.h"
 #include "platform/win32/win32_loop.h"
 
 #include <windows.h>
@@ -102,33 +103,31 @@ OwnedHandle inheritableCopy(DWORD which) {
     return OwnedHandle(copy);
 }
 
-std::wstring widened(const std::string& text) {
-    if (text.empty()) {
-        return {};
+// One argument as the program's own command-line splitter takes it back (quoted where it holds
+// a blank or a control character); throws Exception for one it cannot pass on.
+std::string commandLineArgument(const std::string& argument) {
+    // The program's splitter knows no escapes: a double quote cannot be passed on, and an empty
+    // argument would vanish.
+    if (argument.empty() || argument.find('"') != std::string::npos) {
+        throw Exception("Cannot pass the argument [" + argument + "] on to the monitors' runs");
     }
-    const int length =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(std::max(0, length)), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
+    const bool blank = std::any_of(argument.begin(), argument.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) <= 32; });
+    if (!blank) {
+        return argument;
+    }
+    std::string quoted(1, '"');
+    quoted += argument;
+    quoted += '"';
+    return quoted;
 }
 
-std::wstring ownProgram() {
-    std::wstring path(MAX_PATH, L'\0');
-    while (true) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) {
-            throw Exception("Cannot find the program's own file: " + systemError(GetLastError()));
-        }
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        if (path.size() >= 32768) {
-            throw Exception("Cannot find the program's own file: its path is too long");
-        }
-        path.resize(path.size() * 2);
-    }
+// The program's own file, whose runs find their data folder beside it the same way.
+std::string ownProgram() {
+    const std::string path = executablePath();
+    if (path.empty())
+        throw Exception("Cannot find the program's own file: " + systemError(GetLastError()));
+    return path;
 }
 
 // Set by the keyboard hook of the runs' starter. The keyboard comes to the foreground window,
@@ -193,7 +192,6 @@ public:
             std::fprintf(stderr,
                          "kelvara: monitor %s is left uncovered: %zu runs at once at most\n",
                          monitor.name.c_str(), maxRuns);
-            std::fflush(stderr);
             return false;
         }
         Run run;
@@ -212,11 +210,10 @@ public:
                       reinterpret_cast<uintptr_t>(run.failed.get()),
                       reinterpret_cast<uintptr_t>(run.done.get()),
                       reinterpret_cast<uintptr_t>(starter.get()));
-        std::wstring line = L"\"" + program + L"\" " +
-                            widened(std::string(monitorRunSwitch) + " " +
-                                    commandLineArgument(monitor.id) + arguments);
+        std::string line = "\"" + program + "\" " + monitorRunSwitch + " " +
+                           commandLineArgument(monitor.id) + arguments;
 
-        STARTUPINFOW startup{};
+        STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES | STARTF_FORCEOFFFEEDBACK;
         startup.hStdInput = standardInput.get();
@@ -229,7 +226,7 @@ public:
             setInherited(handle, true);
         }
         SetEnvironmentVariableA(channelVariable, channel);
-        const BOOL created = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+        const BOOL created = CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE,
                                             CREATE_SUSPENDED, nullptr, nullptr, &startup, &made);
         const DWORD error = GetLastError();
         SetEnvironmentVariableA(channelVariable, nullptr);
@@ -297,7 +294,6 @@ public:
                 std::fprintf(stderr,
                              "kelvara: not every run had its picture within %lu s; all show now\n",
                              static_cast<unsigned long>(pictureWaitMs / 1000));
-                std::fflush(stderr);
                 releasePictures();
             } else if (woke < WAIT_OBJECT_0 + n) {
                 const auto [index, picture] = meaning[woke - WAIT_OBJECT_0];
@@ -314,7 +310,6 @@ public:
             } else {
                 std::fprintf(stderr, "kelvara: cannot watch the runs: %s\n",
                              systemError(GetLastError()).c_str());
-                std::fflush(stderr);
                 if (status_ == 0) {
                     status_ = 1;
                 }
@@ -339,7 +334,6 @@ private:
     bool cannotStart(const Monitor& monitor, DWORD error) {
         std::fprintf(stderr, "kelvara: cannot start the run on monitor %s: %s\n",
                      monitor.name.c_str(), systemError(error).c_str());
-        std::fflush(stderr);
         return false;
     }
 
@@ -368,7 +362,6 @@ private:
                          "kelvara: the run on monitor %s was ended from outside or crashed (exit "
                          "code 0x%lx)\n",
                          run.monitorName.c_str(), static_cast<unsigned long>(code));
-            std::fflush(stderr);
         }
         status_ = code != 0 ? static_cast<int>(code) : reported || !orderly ? 1 : 0;
     }
@@ -396,7 +389,6 @@ private:
                              "it\n",
                              run.monitorName.c_str(),
                              static_cast<unsigned long>(endGraceMs / 1000));
-                std::fflush(stderr);
                 TerminateProcess(run.process.get(), 1);
                 WaitForSingleObject(run.process.get(), endGraceMs);
             }
@@ -404,7 +396,7 @@ private:
         runs.clear();
     }
 
-    std::wstring program;
+    std::string program;
     std::string arguments; // after the monitor's id, as the command line has them
     OwnedHandle job;
     OwnedHandle go;
@@ -457,23 +449,6 @@ DWORD WINAPI watchStarter(void* mainThread) {
 
 } // namespace
 
-std::string commandLineArgument(const std::string& argument) {
-    // The program's splitter knows no escapes: a double quote cannot be passed on, and an empty
-    // argument would vanish.
-    if (argument.empty() || argument.find('"') != std::string::npos) {
-        throw Exception("Cannot pass the argument [" + argument + "] on to the monitors' runs");
-    }
-    const bool blank = std::any_of(argument.begin(), argument.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) <= 32; });
-    if (!blank) {
-        return argument;
-    }
-    std::string quoted(1, '"');
-    quoted += argument;
-    quoted += '"';
-    return quoted;
-}
-
 bool runWin32MonitorRuns(const std::vector<std::string>& args, int& status) {
     const std::vector<Monitor> all = win32Monitors();
     if (all.size() < 2) {
@@ -486,7 +461,6 @@ bool runWin32MonitorRuns(const std::vector<std::string>& args, int& status) {
     if (runs.count() == 0) {
         std::fprintf(stderr, "kelvara: no monitor's run could start; this one covers the primary "
                              "monitor\n");
-        std::fflush(stderr);
         return false;
     }
     runs.runUntilOver();
@@ -521,7 +495,6 @@ void joinWin32MonitorRuns() {
                      "kelvara: %s holds no handles of this process ([%s]); the run "
                      "waits for no other\n",
                      channelVariable, text);
-        std::fflush(stderr);
         return;
     }
     for (HANDLE handle : handles) {

@@ -37,10 +37,6 @@ void joinWin32MonitorRuns();
 void waitForEveryWin32Picture();
 // In a monitor's run: tells the starter that the run failed, whatever its exit status will be.
 void reportWin32RunFailure();
-// One argument as the program's own command-line splitter takes it back (quoted where it holds
-// a blank or a control character); throws Exception for one it cannot pass on (a double quote,
-// or nothing at all).
-std::string commandLineArgument(const std::string& argument);
 
 // win32_display_modes.cpp: the system's own, which it takes back when the process ends.
 bool win32EnumDisplaySettings(int index, SystemDisplayMode& mode);

@@ -77,10 +77,12 @@ protected:
         all.insert(all.end(), arguments.begin(), arguments.end());
         return e2e::Program(all, wineEnvironment(), wine);
     }
+    // The check's exit status (77: it cannot be tried under this Wine); -1 without one.
     static int check(const std::string& arguments, std::string& output) {
         output = shell(wine + " " + windows + "/tests/win32_checks.exe " + arguments +
                        "; echo \"exit $?\"");
-        return output.find("exit 0\n") != std::string::npos ? 0 : 1;
+        const size_t at = output.rfind("exit ");
+        return at == std::string::npos ? -1 : std::atoi(output.c_str() + at + 5);
     }
     // The "resolution" value of a hive's key; -1 when there is none.
     static long storedResolution(const std::string& key) {
@@ -280,7 +282,10 @@ TEST_F(Wine, TheBackEndReleasesAFailedFormRepaintsAChangedPictureAndPacesItsFram
     std::string found;
     EXPECT_EQ(check("failed-form", found), 0) << found;
     EXPECT_EQ(check("repaint", found), 0) << found;
-    EXPECT_EQ(check("swap-interval", found), 0) << found;
+    const int paced = check("swap-interval", found);
+    if (paced == 77)
+        GTEST_SKIP() << "the frame pacing: " << found;
+    EXPECT_EQ(paced, 0) << found;
 }
 
 TEST_F(Wine, ThePreviewPaintsIntoItsHostAndEndsWithIt) {
