@@ -8,10 +8,10 @@ namespace {
 
 // Where each channel sits in a pixel's 32-bit little-endian word, and how wide it is.
 struct Channels {
-    int redShift = 16;
-    int greenShift = 8;
-    int blueShift = 0;
-    int bits = 8;
+    int redShift;
+    int greenShift;
+    int blueShift;
+    int bits;
 };
 
 bool channelsOf(uint32_t format, Channels& channels) {
@@ -40,13 +40,13 @@ bool channelsOf(uint32_t format, Channels& channels) {
 } // namespace
 
 bool screenCopyFormatReadable(uint32_t format) {
-    Channels unused;
+    Channels unused{};
     return channelsOf(format, unused);
 }
 
 Bitmap uprightScreenCopy(const uint8_t* pixels, int width, int height, int stride, uint32_t format,
                          bool yInverted, uint32_t transform) {
-    Channels channels;
+    Channels channels{16, 8, 0, 8};
     channelsOf(format, channels);
     if (transform > WL_OUTPUT_TRANSFORM_FLIPPED_270)
         transform = WL_OUTPUT_TRANSFORM_NORMAL;
@@ -89,11 +89,12 @@ Bitmap uprightScreenCopy(const uint8_t* pixels, int width, int height, int strid
 
     const bool turned = (transform & 1) != 0;
     Bitmap out(turned ? height : width, turned ? width : height, 24);
+    // Each channel's values brought to 8 bits once, not per pixel.
     const uint32_t mask = (1u << channels.bits) - 1;
-    const auto eightBits = [&](uint32_t word, int shift) {
-        const uint32_t value = (word >> shift) & mask;
-        return static_cast<uint8_t>(channels.bits == 8 ? value : (value * 255 + mask / 2) / mask);
-    };
+    uint8_t eight[1u << 10];
+    for (uint32_t value = 0; value <= mask; ++value)
+        eight[value] = static_cast<uint8_t>((value * 255 + mask / 2) / mask);
+    const auto eightBits = [&](uint32_t word, int shift) { return eight[(word >> shift) & mask]; };
     for (int uy = 0; uy < out.height; ++uy) {
         const ptrdiff_t rowStart = start + uy * stepY;
         uint8_t* to = out.row(uy);

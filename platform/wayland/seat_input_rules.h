@@ -4,10 +4,10 @@
 //
 // Until the run has shown its first picture, the seat's state is what the user left when the
 // program started (the Enter that started it from a terminal still held, the pointer at rest
-// under the new surface): only a key, a button or a touch going down counts. Once it shows, a
-// keyboard that arrives with keys held (one plugged in, a KVM switch, a virtual keyboard) or a
-// release of a key never seen pressed is the user's doing and counts as a key, and a pointer
-// that enters counts as a motion.
+// under the new surface): a key, a button or a touch going down counts, and a pointer's motion
+// (the form lets ten of them pass). Once it shows, a keyboard that arrives with keys held (one
+// plugged in, a KVM switch, a virtual keyboard) or a release of a key never seen pressed is the
+// user's doing and counts as a key, and a pointer that enters counts as a motion.
 #pragma once
 
 #include <bitset>
@@ -20,7 +20,6 @@ public:
 
     // The run's first picture is on the output.
     void shown() { pictureShown = true; }
-    bool hasShown() const { return pictureShown; }
 
     // A keyboard's focus came with these keys held (wl_keyboard.enter).
     Input keyboardEntered(const uint32_t* heldKeys, size_t count);

@@ -6,7 +6,6 @@
 #include "ext-idle-notify-v1-client-protocol.h"
 #include <wayland-client.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -15,29 +14,14 @@ namespace {
 class WaylandIdleNotification final : public IdleSource {
 public:
     explicit WaylandIdleNotification(int seconds) {
-        // A registry of its own for the one global the connection's record has no use for.
-        wl_registry* registry = wl_display_get_registry(connection.display);
-        wl_registry_add_listener(registry, &registryListener, this);
-        connection.roundtrip();
-        wl_registry_destroy(registry);
-        if (notifier == nullptr)
-            throw Exception("This Wayland compositor offers no idle notification "
-                            "(ext-idle-notify-v1), so Kelvara cannot tell when you are idle. "
-                            "Start the run with the compositor's own idle tool instead, for "
-                            "example: swayidle timeout 600 'kelvara /s'");
-        if (connection.globals.seat == nullptr)
-            throw Exception("This Wayland compositor has no seat: no input, no idle time");
-        notification = ext_idle_notifier_v1_get_idle_notification(
-            notifier, static_cast<uint32_t>(seconds) * 1000, connection.globals.seat);
-        ext_idle_notification_v1_add_listener(notification, &notificationListener, this);
-        connection.roundtrip();
+        try {
+            watch(seconds);
+        } catch (...) {
+            release(); // no destructor runs for an object whose construction threw
+            throw;
+        }
     }
-    ~WaylandIdleNotification() override {
-        if (notification != nullptr)
-            ext_idle_notification_v1_destroy(notification);
-        if (notifier != nullptr)
-            ext_idle_notifier_v1_destroy(notifier);
-    }
+    ~WaylandIdleNotification() override { release(); }
     WaylandIdleNotification(const WaylandIdleNotification&) = delete;
     WaylandIdleNotification& operator=(const WaylandIdleNotification&) = delete;
 
@@ -56,13 +40,34 @@ public:
                "inhibitors";
     }
 
-    bool takeIdle() override {
-        const bool was = idle;
-        idle = false;
-        return was;
+private:
+    void watch(int seconds) {
+        // A registry of its own for the one global the connection's record has no use for.
+        wl_registry* registry = wl_display_get_registry(connection.display);
+        wl_registry_add_listener(registry, &registryListener, this);
+        connection.roundtrip();
+        wl_registry_destroy(registry);
+        if (notifier == nullptr)
+            throw Exception("This Wayland compositor offers no idle notification "
+                            "(ext-idle-notify-v1), so Kelvara cannot tell when you are idle. "
+                            "Start the run with the compositor's own idle tool instead, for "
+                            "example: swayidle timeout 600 'kelvara /s'");
+        if (connection.globals.seat == nullptr)
+            throw Exception("This Wayland compositor has no seat: no input, no idle time");
+        notification = ext_idle_notifier_v1_get_idle_notification(
+            notifier, static_cast<uint32_t>(seconds) * 1000, connection.globals.seat);
+        ext_idle_notification_v1_add_listener(notification, &notificationListener, this);
+        connection.roundtrip();
+    }
+    void release() {
+        if (notification != nullptr)
+            ext_idle_notification_v1_destroy(notification);
+        if (notifier != nullptr)
+            ext_idle_notifier_v1_destroy(notifier);
+        notification = nullptr;
+        notifier = nullptr;
     }
 
-private:
     static void global(void* data, wl_registry* registry, uint32_t name, const char* interface,
                        uint32_t) {
         auto* self = static_cast<WaylandIdleNotification*>(data);
@@ -85,7 +90,6 @@ private:
     WaylandConnection connection;
     ext_idle_notifier_v1* notifier = nullptr;
     ext_idle_notification_v1* notification = nullptr;
-    bool idle = false;
 };
 
 } // namespace

@@ -21,7 +21,6 @@ namespace {
 // A compositor that never answers the new surface leaves nothing to draw on.
 constexpr int configureTimeoutMs = 10000;
 constexpr int stopTimerMs = 30000;
-constexpr double frameRateTraceSeconds = 5.0;
 
 WaylandOutputWindow& windowOf(void* data) {
     return *static_cast<WaylandOutputWindow*>(data);
@@ -163,6 +162,7 @@ const wl_touch_listener touchListener = makeTouchListener();
 
 WaylandOutputWindow::WaylandOutputWindow(WaylandConnection& connection, WaylandOutput& output)
     : connection(connection), output(&output), name(output.name) {
+    setStartupTraceMonitor(name);
     const WaylandGlobals& g = connection.globals;
     if (g.compositor == nullptr || g.shm == nullptr || (!g.layerShell && !g.wmBase))
         throw Exception("The Wayland compositor offers no way to cover an output");
@@ -404,27 +404,10 @@ void WaylandOutputWindow::frameDone() {
     const bool first = !firstFrameShown;
     firstFrameShown = true;
     inputRules.shown();
-    // Beside the start-up's own trace: when this output showed its first frame, and then its
-    // frame rate every few seconds (each output has its own).
-    if (!startupTracing())
-        return;
-    const auto now = std::chrono::steady_clock::now();
-    char line[160];
-    if (first) {
-        framesSince = now;
-        std::snprintf(line, sizeof line, "first frame shown on %s", name.c_str());
-        traceStartup(line);
-        return;
-    }
-    ++framesShown;
-    const double seconds = std::chrono::duration<double>(now - framesSince).count();
-    if (seconds >= frameRateTraceSeconds) {
-        std::snprintf(line, sizeof line, "frames per second on %s: %.1f", name.c_str(),
-                      static_cast<double>(framesShown) / seconds);
-        traceStartup(line);
-        framesShown = 0;
-        framesSince = now;
-    }
+    // When this output showed its first frame, beside the start-up's own trace (which names
+    // the output, as the form's own frame-rate lines do).
+    if (first)
+        traceStartup("first frame shown");
 }
 
 void WaylandOutputWindow::deliver(void (FormEvents::*handler)()) {

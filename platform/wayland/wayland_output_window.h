@@ -142,9 +142,6 @@ private:
     bool frameWanted = true;
     bool firstFrameShown = false;
     SeatInputRules inputRules;
-    // Frames the compositor showed since the last report (traced only).
-    uint64_t framesShown = 0;
-    std::chrono::steady_clock::time_point framesSince;
     bool closed = false;
     bool stopArmed = false;
     std::chrono::steady_clock::time_point stopAt;

@@ -1,6 +1,7 @@
 // The Wayland connection against a compositor of a few lines, written here on a raw socket: one
 // that goes away between the two start-up roundtrips (as at logout), and one that is slow to read
 // what the connection sends.
+#include "e2e.h"
 #include "platform/exception.h"
 #include "platform/wayland/wayland_connection.h"
 
@@ -214,52 +215,22 @@ TEST(WaylandConnection, TheSaverOnACompositorThatGoesAwayEndsWithAClearError) {
     const std::string program = KELVARA_BINARY_DIR "/kelvara";
     if (access(program.c_str(), X_OK) != 0)
         GTEST_SKIP() << program << " is not built";
-    char folder[] = "/tmp/kelvara-wayland-test.XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string runtime = folder;
+    e2e::TempFolder runtime;
     TinyCompositor compositor({.offerOutput = true, .closeAfterFirstSync = true},
-                              runtime + "/wayland-tiny");
-    int output[2];
-    ASSERT_EQ(pipe(output), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(output[1], 2);
-        dup2(output[1], 1);
-        unsetenv("DISPLAY");
-        unsetenv("WAYLAND_SOCKET");
-        setenv("WAYLAND_DISPLAY", "wayland-tiny", 1);
-        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", runtime.c_str(), 1); // settings of its own, never the user's
-        execl(program.c_str(), program.c_str(), "/s", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(output[1]);
-    // What it says until it ends, for a minute at most.
-    std::string said;
-    bool ended = false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!ended && std::chrono::steady_clock::now() < deadline) {
-        pollfd readable{output[0], POLLIN, 0};
-        if (poll(&readable, 1, 100) <= 0)
-            continue;
-        char chunk[512];
-        const ssize_t got = read(output[0], chunk, sizeof chunk);
-        if (got > 0)
-            said.append(chunk, static_cast<size_t>(got));
-        ended = got <= 0;
-    }
-    close(output[0]);
-    if (!ended) {
-        kill(child, SIGKILL);
-        ADD_FAILURE() << "still running after a minute: " << said;
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status) << ": " << said;
+                              runtime.path + "/wayland-tiny");
+    // Settings of its own, never the user's, and no X display to fall back on.
+    e2e::Program saver({"/s"},
+                       {{"WAYLAND_DISPLAY", "wayland-tiny"},
+                        {"XDG_RUNTIME_DIR", runtime.path},
+                        {"XDG_CONFIG_HOME", runtime.path},
+                        {"DISPLAY", ""}},
+                       program);
+    ASSERT_TRUE(saver.waitForExit(60)) << "still running after a minute: " << saver.standardError();
+    const std::string said = saver.standardOutput() + saver.standardError();
+    EXPECT_FALSE(saver.endedBySignal())
+        << "ended by signal " << saver.exitStatus() - 128 << ": " << said;
     EXPECT_NE(said.find("kelvara: The Wayland connection broke"), std::string::npos) << said;
     EXPECT_EQ(said.find("Sanitizer"), std::string::npos) << said;
-    std::remove((runtime + "/wayland-tiny").c_str());
-    rmdir(folder);
 }
 
 } // namespace
