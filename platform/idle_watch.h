@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Something the watcher's poll() waits on.
@@ -28,7 +29,10 @@ class IdleSource : public IdleWatchSource {
 public:
     // True once the user has been idle for the watched time: once for each stretch of idle
     // time, so that the next comes only after input; never while an inhibitor holds.
-    virtual bool takeIdle() = 0;
+    bool takeIdle() { return std::exchange(idle, false); }
+
+protected:
+    bool idle = false; // set by the source's update() when the idle time is reached
 };
 
 // The desktop's own lock screen.

@@ -156,16 +156,16 @@ DbusMessage DbusConnection::methodCall(const char* destination, const char* path
 }
 
 DbusMessage DbusConnection::call(DbusMessage& method, int timeoutMs) {
-    const char* interface = sd_bus_message_get_interface(method.get());
-    const char* member = sd_bus_message_get_member(method.get());
-    const std::string what = std::string(interface != nullptr ? interface : "") + "." +
-                             (member != nullptr ? member : "");
     ErrorHolder error;
     sd_bus_message* reply = nullptr;
     const int result =
         sd_bus_call(bus, method.get(), microseconds(timeoutMs), &error.error, &reply);
     if (result >= 0)
         return DbusMessage(reply);
+    const char* interface = sd_bus_message_get_interface(method.get());
+    const char* member = sd_bus_message_get_member(method.get());
+    const std::string what = std::string(interface != nullptr ? interface : "") + "." +
+                             (member != nullptr ? member : "");
     if (result == -ETIMEDOUT)
         throw DbusError(what + ": no answer within " + std::to_string(timeoutMs / 1000) + " s", "",
                         "", true);
@@ -208,13 +208,19 @@ int DbusConnection::flushForPoll() {
 }
 
 DbusSignalWait::DbusSignalWait(DbusConnection& connection, const std::string& path,
-                               const char* interface, const char* member)
+                               const char* interface, const char* member, const char* firstArgument)
     : connection(connection), what(std::string(interface) + "." + member) {
     // No sender in the rule: a well-known name never matches the signal's unique sender on
-    // this side, and the path is this program's own object already.
+    // this side, and the path is this program's own object already. (Names, paths and these
+    // arguments hold no quotes.)
+    std::string rule =
+        "type='signal',interface='" + std::string(interface) + "',member='" + member + "'";
+    if (!path.empty())
+        rule += ",path='" + path + "'";
+    if (firstArgument != nullptr)
+        rule += ",arg0='" + std::string(firstArgument) + "'";
     const int result =
-        sd_bus_match_signal(connection.get(), &slot, nullptr, path.empty() ? nullptr : path.c_str(),
-                            interface, member, &DbusSignalWait::arrived, this);
+        sd_bus_add_match(connection.get(), &slot, rule.c_str(), &DbusSignalWait::arrived, this);
     if (result < 0)
         throwDbusFailure("D-Bus: cannot listen for " + what, result);
 }

@@ -122,11 +122,12 @@ private:
 
 // Signals of one member on one object path, collected from the moment this is made, so that
 // a signal that a call causes is caught even when it arrives with the call's reply. Made before
-// that call. An empty path stands for every path.
+// that call. An empty path stands for every path; a first argument, where given, keeps out the
+// signals whose first string differs (the bus filters them, this program never wakes for them).
 class DbusSignalWait {
 public:
     DbusSignalWait(DbusConnection& connection, const std::string& path, const char* interface,
-                   const char* member);
+                   const char* member, const char* firstArgument = nullptr);
     ~DbusSignalWait();
     DbusSignalWait(const DbusSignalWait&) = delete;
     DbusSignalWait& operator=(const DbusSignalWait&) = delete;

@@ -123,20 +123,14 @@ struct Logind {
         signal.read("s", &interface);
         if (std::strcmp(interface, sessionInterface) != 0)
             return false;
-        signal.enter('a', "{sv}");
-        while (signal.enter('e', "sv")) {
-            const char* name = nullptr;
-            signal.read("s", &name);
-            if (std::strcmp(name, "LockedHint") == 0) {
-                int value = 0;
-                signal.read("v", "b", &value);
-                lockedHint = value != 0;
-            } else {
-                signal.skip("v");
-            }
-            signal.leave();
-        }
-        signal.leave();
+        signal.readOptions([&](const std::string& name, const std::string&) {
+            if (name != "LockedHint")
+                return false;
+            int value = 0;
+            signal.read("v", "b", &value);
+            lockedHint = value != 0;
+            return true;
+        });
         bool named = false;
         signal.enter('a', "s");
         const char* invalidated = nullptr;

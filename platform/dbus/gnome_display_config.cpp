@@ -31,16 +31,23 @@ struct Logical {
     std::vector<std::string> connectors;
 };
 
+// A monitor's spec (connector, vendor, product, serial), read with types "ssss" or "(ssss)":
+// its connector.
+std::string readConnector(DbusMessage& reply, const char* types) {
+    const char* connector = nullptr;
+    const char* vendor = nullptr;
+    const char* product = nullptr;
+    const char* serial = nullptr;
+    reply.read(types, &connector, &vendor, &product, &serial);
+    return connector;
+}
+
 // Each monitor's current mode, if it has one (a monitor that is off has none).
 std::vector<Mode> readModes(DbusMessage& reply) {
     std::vector<Mode> modes;
     reply.enter('a', "((ssss)a(siiddada{sv})a{sv})");
     while (reply.enter('r', "(ssss)a(siiddada{sv})a{sv}")) {
-        const char* connector = nullptr;
-        const char* vendor = nullptr;
-        const char* product = nullptr;
-        const char* serial = nullptr;
-        reply.read("(ssss)", &connector, &vendor, &product, &serial);
+        const std::string connector = readConnector(reply, "(ssss)");
         reply.enter('a', "(siiddada{sv})");
         while (reply.enter('r', "siiddada{sv}")) {
             const char* id = nullptr;
@@ -78,12 +85,7 @@ std::vector<Logical> readLogicalMonitors(DbusMessage& reply) {
         reply.read("iidub", &logical.x, &logical.y, &logical.scale, &logical.transform, &primary);
         reply.enter('a', "(ssss)");
         while (reply.enter('r', "ssss")) {
-            const char* connector = nullptr;
-            const char* vendor = nullptr;
-            const char* product = nullptr;
-            const char* serial = nullptr;
-            reply.read("ssss", &connector, &vendor, &product, &serial);
-            logical.connectors.push_back(connector);
+            logical.connectors.push_back(readConnector(reply, "ssss"));
             reply.leave();
         }
         reply.leave();

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -66,36 +67,34 @@ int64_t msUntil(Clock::time_point deadline) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
 }
 
-// How the bytes of a QImage::Format lie. The alpha byte is not read: an output is opaque, and a
-// compositor's read-back may leave alpha at any value.
-enum class PixelLayout {
-    argb32,   // one native-endian 32-bit word 0xAARRGGBB
-    rgba8888, // bytes red, green, blue, alpha
-    rgb888,   // bytes red, green, blue
-    bgr888,   // bytes blue, green, red
+// Where a QImage::Format's pixel holds its colours. The alpha byte is not read: an output is
+// opaque, and a compositor's read-back may leave alpha at any value.
+struct PixelLayout {
+    uint32_t bytesPerPixel;
+    int red, green, blue; // byte offsets in the pixel
 };
 
-bool layoutOfFormat(uint32_t format, PixelLayout& layout, uint32_t& bytesPerPixel) {
+// ARGB32 is one native-endian 32-bit word 0xAARRGGBB.
+constexpr PixelLayout argb32 =
+    std::endian::native == std::endian::little ? PixelLayout{4, 2, 1, 0} : PixelLayout{4, 1, 2, 3};
+
+bool layoutOfFormat(uint32_t format, PixelLayout& layout) {
     switch (format) {
     case 4: // Format_RGB32
     case 5: // Format_ARGB32: what KWin gives for an output
     case 6: // Format_ARGB32_Premultiplied
-        layout = PixelLayout::argb32;
-        bytesPerPixel = 4;
+        layout = argb32;
         return true;
     case 16: // Format_RGBX8888
     case 17: // Format_RGBA8888
     case 18: // Format_RGBA8888_Premultiplied
-        layout = PixelLayout::rgba8888;
-        bytesPerPixel = 4;
+        layout = {4, 0, 1, 2};
         return true;
     case 13: // Format_RGB888
-        layout = PixelLayout::rgb888;
-        bytesPerPixel = 3;
+        layout = {3, 0, 1, 2};
         return true;
     case 29: // Format_BGR888
-        layout = PixelLayout::bgr888;
-        bytesPerPixel = 3;
+        layout = {3, 2, 1, 0};
         return true;
     default:
         return false;
@@ -184,33 +183,11 @@ bool readPixels(int fd, uint64_t wanted, Clock::time_point deadline, std::vector
     return true;
 }
 
-void convertRow(const uint8_t* in, uint8_t* out, uint32_t width, PixelLayout layout) {
-    for (size_t x = 0; x < width; ++x, out += 3) {
-        switch (layout) {
-        case PixelLayout::argb32: {
-            uint32_t word;
-            std::memcpy(&word, in + 4 * x, 4);
-            out[0] = static_cast<uint8_t>(word);
-            out[1] = static_cast<uint8_t>(word >> 8);
-            out[2] = static_cast<uint8_t>(word >> 16);
-            break;
-        }
-        case PixelLayout::rgba8888:
-            out[0] = in[4 * x + 2];
-            out[1] = in[4 * x + 1];
-            out[2] = in[4 * x];
-            break;
-        case PixelLayout::rgb888:
-            out[0] = in[3 * x + 2];
-            out[1] = in[3 * x + 1];
-            out[2] = in[3 * x];
-            break;
-        case PixelLayout::bgr888:
-            out[0] = in[3 * x];
-            out[1] = in[3 * x + 1];
-            out[2] = in[3 * x + 2];
-            break;
-        }
+void convertRow(const uint8_t* in, uint8_t* out, uint32_t width, const PixelLayout& layout) {
+    for (size_t x = 0; x < width; ++x, in += layout.bytesPerPixel, out += 3) {
+        out[0] = in[layout.blue];
+        out[1] = in[layout.green];
+        out[2] = in[layout.red];
     }
 }
 
@@ -298,13 +275,12 @@ KwinScreenshotResult captureKwinScreen(const std::string& outputName, Bitmap& pi
         return KwinScreenshotResult::failed;
     }
 
-    PixelLayout layout;
-    uint32_t bytesPerPixel = 0;
+    PixelLayout layout{};
     if (answer.type != "raw") {
         why = "KWin gave the picture as '" + quoted(answer.type.c_str()) + "', not raw pixels";
         return KwinScreenshotResult::failed;
     }
-    if (!layoutOfFormat(answer.format, layout, bytesPerPixel)) {
+    if (!layoutOfFormat(answer.format, layout)) {
         why = "KWin gave the picture in QImage format " + std::to_string(answer.format) +
               ", which this program does not read";
         return KwinScreenshotResult::failed;
@@ -315,7 +291,7 @@ KwinScreenshotResult captureKwinScreen(const std::string& outputName, Bitmap& pi
         why = "KWin gave a picture of " + size + " pixels, which no output has";
         return KwinScreenshotResult::failed;
     }
-    const uint64_t rowBytes = uint64_t{answer.width} * bytesPerPixel;
+    const uint64_t rowBytes = uint64_t{answer.width} * layout.bytesPerPixel;
     if (answer.stride < rowBytes || answer.stride > rowBytes + maxRowPadding) {
         why = "KWin gave rows of " + std::to_string(answer.stride) + " bytes for a picture " +
               std::to_string(answer.width) + " pixels wide";

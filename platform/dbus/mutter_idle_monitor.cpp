@@ -16,7 +16,8 @@ class MutterIdleMonitor final : public IdleSource {
 public:
     MutterIdleMonitor(std::unique_ptr<DbusConnection> connection, int seconds)
         : bus(std::move(connection)), fired(*bus, corePath, service, "WatchFired"),
-          ownerChanged(*bus, "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameOwnerChanged") {
+          ownerChanged(*bus, "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameOwnerChanged",
+                       service) {
         // The signal waits come first: a user idle for longer already gets the watch fired at
         // once, possibly along with the reply. One watch serves every stretch of idle time:
         // it fires each time the time since the last input reaches the interval.
@@ -66,18 +67,11 @@ public:
                "idle inhibitors";
     }
 
-    bool takeIdle() override {
-        const bool was = idle;
-        idle = false;
-        return was;
-    }
-
 private:
     std::unique_ptr<DbusConnection> bus;
     DbusSignalWait fired;
     DbusSignalWait ownerChanged;
     uint32_t watch = 0;
-    bool idle = false;
 };
 
 } // namespace

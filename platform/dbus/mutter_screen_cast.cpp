@@ -54,13 +54,7 @@ void receive(void* user, const PipewireFrame* frame) {
 }
 
 // One session; false when its stream brought no picture in time.
-bool record(const std::string& connector, Received& received) {
-    if (connector.empty())
-        throw Exception("the monitor's connector name is unknown");
-    DbusConnection bus(DbusConnection::Bus::session);
-    if (!bus.hasOwner(service))
-        throw Exception("the service is not on the session bus");
-
+bool record(DbusConnection& bus, const std::string& connector, Received& received) {
     DbusMessage create =
         bus.methodCall(service, "/org/gnome/Mutter/ScreenCast", service, "CreateSession");
     create.openOptions();
@@ -91,7 +85,7 @@ bool record(const std::string& connector, Received& received) {
 
     char why[256];
     const int result =
-        pipewireReadFrame(-1, nodeId, frameTimeoutMs, receive, &received, why, sizeof why);
+        pipewireReadFrame(nodeId, frameTimeoutMs, receive, &received, why, sizeof why);
     if (result < 0)
         return false;
     if (result == 0)
@@ -105,9 +99,14 @@ bool record(const std::string& connector, Received& received) {
 
 bool captureScreenCast(const std::string& connector, Bitmap& picture, std::string& why) {
     try {
+        if (connector.empty())
+            throw Exception("the monitor's connector name is unknown");
+        DbusConnection bus(DbusConnection::Bus::session);
+        if (!bus.hasOwner(service))
+            throw Exception("the service is not on the session bus");
         for (int attempt = 0; attempt < attempts; ++attempt) {
             Received received;
-            if (record(connector, received)) {
+            if (record(bus, connector, received)) {
                 picture = std::move(received.picture);
                 return true;
             }

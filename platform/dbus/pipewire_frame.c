@@ -22,7 +22,6 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <time.h>
-#include <unistd.h>
 
 struct Reader {
     struct pw_loop* loop;
@@ -211,8 +210,8 @@ static const struct spa_pod* enumFormat(struct spa_pod_builder* builder) {
         SPA_POD_CHOICE_RANGE_Fraction(&fastest, &slowest, &fastest));
 }
 
-int pipewireReadFrame(int fd, uint32_t node, int timeoutMs, PipewireFrameSink sink, void* user,
-                      char* why, size_t whySize) {
+int pipewireReadFrame(uint32_t node, int timeoutMs, PipewireFrameSink sink, void* user, char* why,
+                      size_t whySize) {
     struct Reader reader = {.why = why, .whySize = whySize, .sink = sink, .user = user};
     why[0] = '\0';
     pw_init(NULL, NULL);
@@ -221,11 +220,8 @@ int pipewireReadFrame(int fd, uint32_t node, int timeoutMs, PipewireFrameSink si
         reader.context = pw_context_new(reader.loop, NULL, 0);
     if (reader.context == NULL) {
         fail(&reader, "cannot start PipeWire's client: %s", spa_strerror(-errno));
-        if (fd >= 0)
-            close(fd);
     } else {
-        reader.core = fd >= 0 ? pw_context_connect_fd(reader.context, fd, NULL, 0)
-                              : pw_context_connect(reader.context, NULL, 0);
+        reader.core = pw_context_connect(reader.context, NULL, 0);
         if (reader.core == NULL)
             fail(&reader, "cannot connect to PipeWire: %s", spa_strerror(-errno));
     }

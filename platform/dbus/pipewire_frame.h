@@ -32,13 +32,12 @@ struct PipewireFrame {
 /* Takes the frame while the buffer is still the reader's; called once at most. */
 typedef void (*PipewireFrameSink)(void* user, const struct PipewireFrame* frame);
 
-/* Connects to PipeWire (through fd when it is not negative, which is then PipeWire's to close;
- * else the user's own PipeWire daemon), opens the video stream of the node, and hands the first
- * frame that holds a picture to sink. Returns 1 once it has; else the reason in why and 0 when
- * the stream fails or offers no format or memory this can read, -1 when it brings no picture
+/* Connects to the user's own PipeWire daemon, opens the video stream of the node, and hands the
+ * first frame that holds a picture to sink. Returns 1 once it has; else the reason in why and 0
+ * when the stream fails or offers no format or memory this can read, -1 when it brings no picture
  * within timeoutMs. */
-int pipewireReadFrame(int fd, uint32_t node, int timeoutMs, PipewireFrameSink sink, void* user,
-                      char* why, size_t whySize);
+int pipewireReadFrame(uint32_t node, int timeoutMs, PipewireFrameSink sink, void* user, char* why,
+                      size_t whySize);
 
 #ifdef __cplusplus
 }

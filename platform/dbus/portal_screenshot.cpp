@@ -5,7 +5,6 @@
 #include "platform/posix/png_decoder.h"
 
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>

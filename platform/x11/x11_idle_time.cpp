@@ -75,19 +75,12 @@ public:
         return "the X server (MIT-SCREEN-SAVER), whose count XResetScreenSaver starts again";
     }
 
-    bool takeIdle() override {
-        const bool was = idle;
-        idle = false;
-        return was;
-    }
-
 private:
     Display* display;
     unsigned long markMs;
     XScreenSaverInfo* info;
     unsigned long lastIdleMs = 0;
     bool told = false; // this stretch of idle time was told already
-    bool idle = false;
 };
 
 } // namespace

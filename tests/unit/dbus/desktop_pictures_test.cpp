@@ -12,7 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <memory>
+#include <tuple>
 #include <vector>
 
 namespace {
