@@ -5,11 +5,10 @@
 #include "platform/x11/x11_services.h"
 
 #include "platform/exception.h"
-#include "platform/gl_extension_list.h"
+#include "platform/x11/glx_swap_interval.h"
 #include "platform/x11/x11_connection.h"
 
 #include <GL/glx.h>
-#include <GL/glxext.h>
 #include <X11/Xlib.h>
 
 namespace {
@@ -68,24 +67,10 @@ PixelFormatCandidate describe(Display* display, GLXFBConfig config) {
 
 // Asks for one frame per refresh of the display. Every frame moves the effect one step, so its
 // pace is the frame rate, and drivers that do not sync by default (NVIDIA's, for one) would
-// draw thousands of frames a second. GLX_EXT_swap_control sets it on the drawable,
-// GLX_MESA_swap_control on the current context's; where neither is offered, or the request
-// fails, the driver's own default stands.
+// draw thousands of frames a second. Where the request fails, the driver's default stands.
 void askForOneFramePerRefresh(Display* display, GLXDrawable drawable) {
-    const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
-    auto entryPoint = [](const char* name) {
-        return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name));
-    };
     X11ErrorTrap trap(display);
-    if (listsExtension(extensions, "GLX_EXT_swap_control")) {
-        if (auto set =
-                reinterpret_cast<PFNGLXSWAPINTERVALEXTPROC>(entryPoint("glXSwapIntervalEXT")))
-            set(display, drawable, 1);
-    } else if (listsExtension(extensions, "GLX_MESA_swap_control")) {
-        if (auto set =
-                reinterpret_cast<PFNGLXSWAPINTERVALMESAPROC>(entryPoint("glXSwapIntervalMESA")))
-            set(1);
-    }
+    setGlxSwapInterval(display, drawable, 1);
     trap.failed();
 }
 

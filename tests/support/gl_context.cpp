@@ -2,7 +2,7 @@
 // benchmarks.
 #include "tests/support/gl_context.h"
 
-#include "platform/gl_extension_list.h"
+#include "platform/x11/glx_swap_interval.h"
 
 #include <GL/gl.h>
 #include <GL/glx.h>
@@ -47,20 +47,7 @@ void waitForMap(Display* display, Window window) {
 // Frames as fast as the renderer draws them, also where the driver syncs to the display by
 // default: the benchmarks measure the drawing, not the display's refresh.
 void askForUnpacedFrames(Display* display, Window window) {
-    const char* list = glXQueryExtensionsString(display, DefaultScreen(display));
-    auto offered = [list](const char* name) { return listsExtension(list, name); };
-    auto entryPoint = [](const char* name) {
-        return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name));
-    };
-    if (offered("GLX_EXT_swap_control")) {
-        if (auto set =
-                reinterpret_cast<PFNGLXSWAPINTERVALEXTPROC>(entryPoint("glXSwapIntervalEXT")))
-            set(display, window, 0);
-    } else if (offered("GLX_MESA_swap_control")) {
-        if (auto set =
-                reinterpret_cast<PFNGLXSWAPINTERVALMESAPROC>(entryPoint("glXSwapIntervalMESA")))
-            set(0);
-    }
+    setGlxSwapInterval(display, window, 0);
 }
 
 } // namespace
