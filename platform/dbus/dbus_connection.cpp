@@ -1,5 +1,6 @@
 #include "platform/dbus/dbus_connection.h"
 
+#include "platform/deadline.h"
 #include "platform/exception.h"
 
 #include <cerrno>
@@ -238,11 +239,10 @@ DbusMessage DbusSignalWait::next(int timeoutMs) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (received.empty()) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
+        const int left = millisecondsUntil(deadline);
+        if (left == 0)
             throw Exception(what + ": no signal within " + std::to_string(timeoutMs / 1000) + " s");
-        connection.dispatch(static_cast<int>(left));
+        connection.dispatch(left);
     }
     DbusMessage first = std::move(received.front());
     received.pop_front();

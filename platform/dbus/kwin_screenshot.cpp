@@ -5,6 +5,7 @@
 
 #include "platform/bitmap.h"
 #include "platform/dbus/dbus_connection.h"
+#include "platform/deadline.h"
 #include "platform/exception.h"
 #include "platform/process.h"
 
@@ -61,10 +62,6 @@ std::string quoted(const char* text) {
         out += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
     }
     return out;
-}
-
-int64_t msUntil(Clock::time_point deadline) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
 }
 
 // Where a QImage::Format's pixel holds its colours. The alpha byte is not read: an output is
@@ -151,14 +148,14 @@ bool readPixels(int fd, uint64_t wanted, Clock::time_point deadline, std::vector
     // comes costs nothing.
     data.reserve(wanted);
     while (data.size() < wanted) {
-        const int64_t wait = msUntil(deadline);
-        if (wait <= 0) {
+        const int wait = millisecondsUntil(deadline);
+        if (wait == 0) {
             why = "KWin wrote " + std::to_string(data.size()) + " of the picture's " +
                   std::to_string(wanted) + " bytes in time";
             return false;
         }
         pollfd readable{fd, POLLIN, 0};
-        const int ready = poll(&readable, 1, static_cast<int>(std::min<int64_t>(wait, 1000)));
+        const int ready = poll(&readable, 1, std::min(wait, 1000));
         if (ready < 0 && errno != EINTR) {
             why = std::string("cannot wait for the picture's bytes: ") + std::strerror(errno);
             return false;
@@ -249,8 +246,7 @@ KwinScreenshotResult captureKwinScreen(const std::string& outputName, Bitmap& pi
         // The message holds its own copy of the write end; this one would keep the pipe open
         // after KWin has closed its end.
         writeEnd.reset();
-        DbusMessage reply =
-            bus->call(call, static_cast<int>(std::max<int64_t>(msUntil(deadline), 1)));
+        DbusMessage reply = bus->call(call, std::max(millisecondsUntil(deadline), 1));
         answer = readAnswer(reply);
     } catch (const DbusError& error) {
         if (serviceMissing(error)) {

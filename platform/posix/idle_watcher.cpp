@@ -2,6 +2,7 @@
 // signalfd and on what the chosen back end gives (the desktop's idle time and its lock). The run
 // is this program started again as "kelvara /s <run arguments>", a child that ends by itself on
 // input; the watcher ends it when the desktop locks, and when the watcher itself ends.
+#include "platform/deadline.h"
 #include "platform/exception.h"
 #include "platform/idle_watch.h"
 #include "platform/posix/child_signals.h"
@@ -28,12 +29,6 @@ namespace {
 constexpr int endGraceMs = 5000;
 
 using Clock = std::chrono::steady_clock;
-
-int millisecondsUntil(Clock::time_point when) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(when - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 
 std::string commandOf(const std::vector<std::string>& words) {
     std::string text;

@@ -1,5 +1,6 @@
 #include "platform/posix/run_supervisor.h"
 
+#include "platform/deadline.h"
 #include "platform/exception.h"
 #include "platform/posix/program_start.h"
 
@@ -237,10 +238,8 @@ void RunSupervisor::endAll() {
             children.clear();
             break;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
-        if (left <= 0) {
+        const int left = millisecondsUntil(deadline);
+        if (left == 0) {
             for (auto& [id, child] : children) {
                 kill(child.pid, SIGKILL);
                 waitpid(child.pid, &waitStatus, 0);
@@ -250,7 +249,7 @@ void RunSupervisor::endAll() {
         }
         // A run's end wakes it (SIGCHLD).
         pollfd wake{signals.fd(), POLLIN, 0};
-        poll(&wake, 1, static_cast<int>(left));
+        poll(&wake, 1, left);
         signals.drain();
     }
 }

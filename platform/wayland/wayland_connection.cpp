@@ -1,6 +1,7 @@
 // The Wayland connection (WaylandConnection): the registry listener that binds the globals the
 // back end uses and keeps one record per wl_output, and the event waits everything else runs on.
 #include "platform/wayland/wayland_connection.h"
+#include "platform/deadline.h"
 
 #include "platform/exception.h"
 
@@ -269,13 +270,7 @@ bool WaylandConnection::dispatch(int timeoutMs, int extraFd) {
     int count = 0;
     while (true) {
         fds[0].events = static_cast<short>(POLLIN | (unsent ? POLLOUT : 0));
-        int wait = timeoutMs;
-        if (timeoutMs > 0) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                    .count();
-            wait = left > 0 ? static_cast<int>(left) : 0;
-        }
+        const int wait = timeoutMs > 0 ? millisecondsUntil(deadline) : timeoutMs;
         count = poll(fds, extraFd >= 0 ? 2 : 1, wait);
         if (count > 0 && (fds[0].revents & POLLOUT))
             unsent = !flush();
@@ -300,11 +295,10 @@ bool WaylandConnection::dispatchUntil(const std::function<bool()>& done, int tim
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
+        const int left = millisecondsUntil(deadline);
+        if (left == 0)
             return false;
-        dispatch(static_cast<int>(left));
+        dispatch(left);
     }
     return true;
 }

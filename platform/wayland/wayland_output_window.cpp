@@ -1,5 +1,6 @@
 #include "platform/wayland/wayland_output_window.h"
 
+#include "platform/deadline.h"
 #include "platform/error_display.h"
 #include "platform/exception.h"
 #include "platform/posix/run_supervisor.h"
@@ -351,12 +352,7 @@ void WaylandOutputWindow::enableStopTimer() {
 }
 
 int WaylandOutputWindow::msUntilStopTimer() const {
-    if (!stopArmed)
-        return -1;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          stopAt - std::chrono::steady_clock::now())
-                          .count();
-    return left > 0 ? static_cast<int>(left) : 0;
+    return stopArmed ? millisecondsUntil(stopAt) : -1;
 }
 
 void WaylandOutputWindow::checkStopTimer() {
