@@ -460,14 +460,10 @@ private:
         }
     }
 
-    // The primary monitor, or the run's own monitor where the run is one monitor's: its
-    // rectangle in physical pixels, since the program is aware of each monitor's scale.
+    // In physical pixels, since the program is aware of each monitor's scale.
     void coverScreen() {
-        RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-        if (Monitor monitor; win32RunMonitor(monitor)) {
-            r = RECT{monitor.x, monitor.y, monitor.x + monitor.width, monitor.y + monitor.height};
-        }
-        SetWindowPos(window, HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top,
+        const Monitor area = win32CoveredArea();
+        SetWindowPos(window, HWND_TOPMOST, area.x, area.y, area.width, area.height,
                      SWP_FRAMECHANGED | SWP_NOACTIVATE);
     }
 

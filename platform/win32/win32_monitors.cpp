@@ -70,3 +70,12 @@ bool win32RunMonitor(Monitor& found) {
 bool win32IsMonitorRun() {
     return monitorRun;
 }
+
+Monitor win32CoveredArea() {
+    Monitor area;
+    if (!win32RunMonitor(area)) {
+        area.width = GetSystemMetrics(SM_CXSCREEN);
+        area.height = GetSystemMetrics(SM_CYSCREEN);
+    }
+    return area;
+}

@@ -10,33 +10,18 @@
 
 #include <cstring>
 
-namespace {
-
-// The part of the virtual screen to read: the run's monitor, else the primary monitor, whose
-// top-left corner is the origin.
-RECT screenArea() {
-    if (Monitor monitor; win32RunMonitor(monitor)) {
-        return RECT{monitor.x, monitor.y, monitor.x + monitor.width, monitor.y + monitor.height};
-    }
-    return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-}
-
-} // namespace
-
 int win32ScreenWidth() {
-    const RECT area = screenArea();
-    return area.right - area.left;
+    return win32CoveredArea().width;
 }
 
 int win32ScreenHeight() {
-    const RECT area = screenArea();
-    return area.bottom - area.top;
+    return win32CoveredArea().height;
 }
 
 Bitmap captureWin32Screen() {
-    const RECT area = screenArea();
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
+    const Monitor area = win32CoveredArea();
+    const int width = area.width;
+    const int height = area.height;
     if (width <= 0 || height <= 0) {
         throw Exception("Cannot read the screen");
     }
@@ -58,7 +43,7 @@ Bitmap captureWin32Screen() {
     bool copied = false;
     if (section != nullptr && bits != nullptr) {
         HGDIOBJ old = SelectObject(memory, section);
-        copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != 0;
+        copied = BitBlt(memory, 0, 0, width, height, screen, area.x, area.y, SRCCOPY) != 0;
         GdiFlush();
         SelectObject(memory, old);
         if (copied) {

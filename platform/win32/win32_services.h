@@ -26,6 +26,9 @@ void selectWin32RunMonitor(const std::string& id);
 // process is no monitor's run.
 bool win32RunMonitor(Monitor& monitor);
 bool win32IsMonitorRun();
+// What a full-screen window covers and the screen capture reads, in physical pixels: the run's
+// monitor, else the primary monitor, whose top-left corner is the origin.
+Monitor win32CoveredArea();
 
 // win32_monitor_runs.cpp: "/s" as a process per monitor, from two monitors on (see there).
 bool runWin32MonitorRuns(const std::vector<std::string>& args, int& status);
