@@ -108,6 +108,44 @@ wait_for() { # seconds, command...
     done
 }
 
+# Runs the command (a key press, say) again, a second apart, until the condition holds: at most
+# TRIES times; false when the condition never held. A key may come before the program has the
+# keyboard, and a person presses again.
+repeat_until() { # tries, condition, command...
+    local tries=$1 condition=$2 i
+    shift 2
+    for ((i = 0; i < tries; i++)); do
+        "$condition" && return 0
+        "$@" || true
+        wait_for 1 "$condition" && return 0
+    done
+    return 1
+}
+
+# Exports the NAME=VALUE lines of a file (the env file a headless desktop writes).
+source_env() { # file
+    set -a
+    # shellcheck source=/dev/null
+    . "$1"
+    set +a
+}
+
+# --- The user that a headless desktop and the programs in its session run as: as root the
+# unprivileged kelvara-e2e, made where missing (sway and XScreenSaver refuse root), else the
+# script's own user. Sets session_user, session_home, and as_user: the command that runs a
+# program as that user (empty for the script's own).
+set_session_user() {
+    as_user=()
+    session_user=$(id -un)
+    session_home=${HOME:-/tmp}
+    if [ "$(id -u)" -eq 0 ]; then
+        session_user=kelvara-e2e
+        id "$session_user" >/dev/null 2>&1 || useradd --create-home --shell /bin/sh "$session_user"
+        as_user=(setpriv "--reuid=$session_user" "--regid=$session_user" --init-groups)
+        session_home=$(getent passwd "$session_user" | cut -d: -f6)
+    fi
+}
+
 # --- Any process by its id: process_ended PID is true once it has ended (a zombie awaiting wait
 # counts); end_process PID [SIGNAL [SECONDS]] signals it (TERM) and sends SIGKILL when it has not
 # ended within SECONDS (10), false then.

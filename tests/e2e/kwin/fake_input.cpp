@@ -1,9 +1,8 @@
-// Input for a headless KWin, which has no input devices and takes no wtype: KWin's own fake
+// Keys for a headless KWin, which has no input devices and takes no wtype: KWin's own fake
 // input protocol (org_kde_kwin_fake_input; KWin offers it to any client when started with
 // KWIN_WAYLAND_NO_PERMISSION_CHECKS=1).
 //   kwin_fake_input key CODE...      presses and releases each key (Linux input codes: 57 is
 //                                    the space bar)
-//   kwin_fake_input motion DX DY     moves the pointer by that much
 // Exits 0 once KWin has had the events, 1 when there is no KWin or no fake input.
 #include "fake-input-client-protocol.h"
 #include <wayland-client.h>
@@ -12,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -29,17 +27,14 @@ void globalRemove(void*, wl_registry*, uint32_t) {}
 const wl_registry_listener listener = {global, globalRemove};
 
 int usage() {
-    std::fprintf(stderr, "usage: kwin_fake_input key CODE... | motion DX DY\n");
+    std::fprintf(stderr, "usage: kwin_fake_input key CODE...\n");
     return 2;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3)
-        return usage();
-    const std::string command = argv[1];
-    if (command != "key" && !(command == "motion" && argc == 4))
+    if (argc < 3 || std::strcmp(argv[1], "key") != 0)
         return usage();
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr) {
@@ -55,19 +50,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     org_kde_kwin_fake_input_authenticate(fakeInput, "Kelvara tests", "end-to-end input");
-    if (command == "key") {
-        if (org_kde_kwin_fake_input_get_version(fakeInput) < 4) {
-            std::fprintf(stderr, "kwin_fake_input: this KWin's fake input has no keys\n");
-            return 1;
-        }
-        for (int i = 2; i < argc; ++i) {
-            const auto code = static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 10));
-            org_kde_kwin_fake_input_keyboard_key(fakeInput, code, WL_KEYBOARD_KEY_STATE_PRESSED);
-            org_kde_kwin_fake_input_keyboard_key(fakeInput, code, WL_KEYBOARD_KEY_STATE_RELEASED);
-        }
-    } else {
-        org_kde_kwin_fake_input_pointer_motion(fakeInput, wl_fixed_from_double(std::atof(argv[2])),
-                                               wl_fixed_from_double(std::atof(argv[3])));
+    if (org_kde_kwin_fake_input_get_version(fakeInput) < 4) {
+        std::fprintf(stderr, "kwin_fake_input: this KWin's fake input has no keys\n");
+        return 1;
+    }
+    for (int i = 2; i < argc; ++i) {
+        const auto code = static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 10));
+        org_kde_kwin_fake_input_keyboard_key(fakeInput, code, WL_KEYBOARD_KEY_STATE_PRESSED);
+        org_kde_kwin_fake_input_keyboard_key(fakeInput, code, WL_KEYBOARD_KEY_STATE_RELEASED);
     }
     const bool delivered = wl_display_roundtrip(display) >= 0;
     wl_display_disconnect(display);
